@@ -1,0 +1,26 @@
+// app/modlist.h - the mod catalogue: every directory below the program directory that holds a
+// game.db, named by its relative path and described by its description.txt.
+#pragma once
+
+#include "rarray.h"
+#include "rstring.h"
+
+class ModInfo : public rObject {
+public:
+    ModInfo(const rString& modName, const rString& modDescription);
+
+    rString name;        // relative path, '\' between components, code page 1251
+    rString description; // description.txt as one trimmed line, the file's own bytes
+};
+
+class ModList : public rObjArray {
+public:
+    ModList() : rObjArray(10, 10) {}
+    ~ModList() override = default;
+
+    // Fills the catalogue from the executable's directory, or from the given program directory.
+    bool scan();
+    bool scan(const rString& programDirectory);
+    ModInfo* findByName(const char* name) const;
+    ModInfo* mod(uint32_t index) const { return static_cast<ModInfo*>(getAt(index)); }
+};

@@ -1,0 +1,59 @@
+// rLib/rposix.h - the operating-system calls that the library's POSIX files make, gathered in
+// one place so that a test can make any of them fail (fault injection), and counted by kind.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace rPosix {
+
+enum class Op {
+    open,
+    read,
+    write,
+    seek,
+    close,
+    stat,
+    sync,
+    rename,
+    unlink,
+    chmod,
+    setTime,
+    mkdir,
+    rmdir,
+    link,
+    opendir,
+    count_ // number of kinds
+};
+
+// A hook decides, before a call runs, whether it fails: 0 lets it run, any other value is the
+// errno with which it fails instead. path is the file's name where the call has one, else null.
+using FaultHook = int (*)(Op op, const char* path);
+FaultHook setFaultHook(FaultHook hook);
+const char* opName(Op op);
+
+// Each call behaves as its namesake (EINTR retried where that is safe), after asking the hook.
+int open(const char* path, int flags, mode_t mode);
+ssize_t read(int fd, void* buffer, size_t n);
+ssize_t write(int fd, const void* buffer, size_t n); // writes all n bytes unless an error stops it
+off_t lseek(int fd, off_t offset, int whence);
+int close(int fd);
+int fstat(int fd, struct stat* st);
+int stat(const char* path, struct stat* st);
+int lstat(const char* path, struct stat* st);
+int fsync(int fd);
+int fsyncDirectory(const char* directory);
+int rename(const char* from, const char* to);
+int unlink(const char* path);
+int chmod(const char* path, mode_t mode);
+int fchmod(int fd, mode_t mode);
+int futimens(int fd, const struct timespec times[2]);
+int mkdir(const char* path, mode_t mode);
+int rmdir(const char* path);
+int link(const char* from, const char* to);
+DIR* opendir(const char* path);
+
+} // namespace rPosix
