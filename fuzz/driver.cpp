@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 int main(int argc, char** argv) {
     const unsigned long runs = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10000;
     std::mt19937 rng(20261206);
-    const uint8_t interesting[] = {0x00, 0x01, 0x1F, 0x20, '*', '?', '#', ';', '.', '/', '\\',
-                                   ':',  'a',  'A',  0xE0, 0xC0, 0xB8, 0xA8, 0x7F, 0xFF};
+    const uint8_t interesting[] = {0x00, 0x01, 0x1F, 0x20, '*',  '?',  '#',  ';',  '.',  '/',
+                                   '\\', ':',  'a',  'A',  0xE0, 0xC0, 0xB8, 0xA8, 0x7F, 0xFF};
     std::vector<uint8_t> input;
     for (unsigned long i = 0; i < runs; ++i) {
         const size_t size = rng() % (i % 10 == 0 ? 4096 : 64);

@@ -3,12 +3,16 @@
 
 #define R_MODULE "rLib/rarray"
 
-rObjArray::~rObjArray() { deleteAll(); }
+rObjArray::~rObjArray() {
+    deleteAll();
+}
 
-void rObjArray::freeItem(rObject* item) { delete item; }
+void rObjArray::freeItem(rObject* item) {
+    delete item;
+}
 
 rObject* rObjArray::getAt(uint32_t index) const {
-    rASSERT(index<count);
+    rASSERT(index < count);
     return index < count ? items[index] : nullptr;
 }
 
@@ -24,7 +28,9 @@ void rObjArray::deleteAt(uint32_t index) {
     remove(index);
 }
 
-void rObjArray::removeItem(rObject* item) { remove(uint32_t(indexOf(item))); }
+void rObjArray::removeItem(rObject* item) {
+    remove(uint32_t(indexOf(item)));
+}
 
 void rObjArray::deleteItem(rObject* item) {
     removeItem(item);

@@ -31,13 +31,13 @@ public:
     uint32_t getDelta() const { return delta; }
     T* getItems() const { return items; }
     void setCount(uint32_t n) {
-        rASSERT(n<=limit);
+        rASSERT(n <= limit);
         count = n <= limit ? n : limit;
     }
 
     // Reading at or beyond count reports and yields a zero element.
     T operator[](uint32_t index) const {
-        rASSERT(index<count);
+        rASSERT(index < count);
         return index < count ? items[index] : T();
     }
     T get(int32_t index) const {
@@ -111,8 +111,8 @@ public:
     }
 
     void remove(uint32_t index) {
-        if (!rCHECK_TEXT("check( (from<count) && (to<count),erArrayIndex,NULL,from)",
-                         index < count, erArrayIndex, nullptr, index))
+        if (!rCHECK_TEXT("check( (from<count) && (to<count),erArrayIndex,NULL,from)", index < count,
+                         erArrayIndex, nullptr, index))
             return;
         std::memmove(static_cast<void*>(items + index), items + index + 1,
                      size_t(count - index - 1) * sizeof(T));

@@ -25,7 +25,9 @@ rObject::rObject(uint32_t newCode, const char* newSubject, uint32_t newValue)
 
 rObject::rObject(const rObject&) {}
 
-rObject::~rObject() { memFree(subject); }
+rObject::~rObject() {
+    memFree(subject);
+}
 
 bool rObject::check(bool ok, uint32_t newCode, const char* newSubject, uint32_t newValue) {
     const bool sameGroup = errorGroup(code) == errorGroup(newCode);
@@ -81,7 +83,9 @@ const char* rObject::errorText(rString& out, bool clear) {
     return out.text();
 }
 
-rErrorHook setErrorHook(rErrorHook hook) { return errorHook.exchange(hook); }
+rErrorHook setErrorHook(rErrorHook hook) {
+    return errorHook.exchange(hook);
+}
 
 bool reportAssertion(const char* expression, const char* sourceFile, unsigned line) {
     std::snprintf(lastReport, sizeof lastReport, "Assertion `%s` failed at %s:%u.",
@@ -96,9 +100,15 @@ bool reportAssertion(const char* expression, const char* sourceFile, unsigned li
     return true;
 }
 
-rAssertionHook setAssertionHook(rAssertionHook hook) { return assertionHook.exchange(hook); }
-const char* lastAssertionReport() { return lastReport; }
-uint32_t assertionCount() { return reportCount; }
+rAssertionHook setAssertionHook(rAssertionHook hook) {
+    return assertionHook.exchange(hook);
+}
+const char* lastAssertionReport() {
+    return lastReport;
+}
+uint32_t assertionCount() {
+    return reportCount;
+}
 void resetAssertionReports() {
     lastReport[0] = 0;
     reportCount = 0;
@@ -155,9 +165,13 @@ rBlockPool::rBlockPool(uint32_t blockCount, uint32_t blockSize, uint32_t minRequ
         blocks = 0; // a pool whose storage failed takes no requests
 }
 
-rBlockPool::~rBlockPool() { std::free(storage); }
+rBlockPool::~rBlockPool() {
+    std::free(storage);
+}
 
-bool rBlockPool::takes(size_t n) const { return next < blocks && n >= minimum && n <= size; }
+bool rBlockPool::takes(size_t n) const {
+    return next < blocks && n >= minimum && n <= size;
+}
 
 void* rBlockPool::take(size_t n) {
     if (!takes(n))
@@ -184,7 +198,9 @@ rMemoryPool::~rMemoryPool() {
         installedPool = nullptr;
 }
 
-rMemoryPool* rMemoryPool::installed() { return installedPool; }
+rMemoryPool* rMemoryPool::installed() {
+    return installedPool;
+}
 
 void* rMemoryPool::alloc(size_t n) {
     if (void* block = smallPool.take(n))

@@ -22,9 +22,15 @@ enum : uint32_t {
     erCancelled = 0x040A2727,
 };
 
-constexpr uint32_t errorGroup(uint32_t code) { return code >> 24; }
-constexpr uint32_t errorLevel(uint32_t code) { return (code >> 16) & 0xFF; }
-constexpr uint32_t errorMessage(uint32_t code) { return code & 0xFFFF; }
+constexpr uint32_t errorGroup(uint32_t code) {
+    return code >> 24;
+}
+constexpr uint32_t errorLevel(uint32_t code) {
+    return (code >> 16) & 0xFF;
+}
+constexpr uint32_t errorMessage(uint32_t code) {
+    return code & 0xFFFF;
+}
 
 class rObject {
 public:
@@ -78,7 +84,8 @@ void resetAssertionReports();      // forgets this thread's reports
 
 // Each source file defines R_MODULE (for example "rLib/rarray") before using these.
 #define rASSERT(cond) ((cond) ? (void)0 : (void)::reportAssertion(#cond, R_MODULE, __LINE__))
-#define rASSERT_TEXT(text, cond) ((cond) ? (void)0 : (void)::reportAssertion(text, R_MODULE, __LINE__))
+#define rASSERT_TEXT(text, cond)                                                                   \
+    ((cond) ? (void)0 : (void)::reportAssertion(text, R_MODULE, __LINE__))
 // A check on this object whose report carries the statement's text as written.
 #define rCHECK(cond, code, subject, value)                                                         \
     (this->check((cond), (code), (subject), (value)) ||                                            \
@@ -127,9 +134,9 @@ public:
     rMemoryPool& operator=(const rMemoryPool&) = delete;
 
     static rMemoryPool* installed();
-    void* alloc(size_t n);                    // null when no pool takes n
-    bool owns(const void* block) const;       // the block is one of ours
-    void* realloc(void* block, size_t n);     // block must be owned
+    void* alloc(size_t n);                // null when no pool takes n
+    bool owns(const void* block) const;   // the block is one of ours
+    void* realloc(void* block, size_t n); // block must be owned
     const rBlockPool& small() const { return smallPool; }
     const rBlockPool& large() const { return largePool; }
 

@@ -23,12 +23,14 @@ bool injected(Op op, const char* path) {
 }
 } // namespace
 
-FaultHook setFaultHook(FaultHook hook) { return faultHook.exchange(hook); }
+FaultHook setFaultHook(FaultHook hook) {
+    return faultHook.exchange(hook);
+}
 
 const char* opName(Op op) {
-    static const char* const names[] = {"open",   "read",   "write",  "seek",    "close",
-                                        "stat",   "sync",   "rename", "unlink",  "chmod",
-                                        "setTime", "mkdir", "rmdir",  "link",    "opendir"};
+    static const char* const names[] = {"open",    "read",  "write",  "seek",   "close",
+                                        "stat",    "sync",  "rename", "unlink", "chmod",
+                                        "setTime", "mkdir", "rmdir",  "link",   "opendir"};
     const auto i = static_cast<size_t>(op);
     return i < sizeof names / sizeof names[0] ? names[i] : "?";
 }
