@@ -12,7 +12,7 @@ void rObjArray::freeItem(rObject* item) {
 }
 
 rObject* rObjArray::getAt(uint32_t index) const {
-    rASSERT(index < count);
+    rASSERT_TEXT("index<count", index < count);
     return index < count ? items[index] : nullptr;
 }
 

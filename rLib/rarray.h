@@ -31,13 +31,13 @@ public:
     uint32_t getDelta() const { return delta; }
     T* getItems() const { return items; }
     void setCount(uint32_t n) {
-        rASSERT(n <= limit);
+        rASSERT_TEXT("n<=limit", n <= limit);
         count = n <= limit ? n : limit;
     }
 
     // Reading at or beyond count reports and yields a zero element.
     T operator[](uint32_t index) const {
-        rASSERT(index < count);
+        rASSERT_TEXT("index<count", index < count);
         return index < count ? items[index] : T();
     }
     T get(int32_t index) const {

@@ -82,16 +82,17 @@ const char* lastAssertionReport(); // this thread's last report, "" when none
 uint32_t assertionCount();         // reports made by this thread
 void resetAssertionReports();      // forgets this thread's reports
 
-// Each source file defines R_MODULE (for example "rLib/rarray") before using these.
+// Each source file defines R_MODULE (for example "rLib/rarray") before using these. Reports quote
+// the expression text exactly as given: pass it literally with rASSERT_TEXT / rCHECK_TEXT, since
+// clang-format respaces source expressions and would change what rASSERT / rCHECK stringize.
 #define rASSERT(cond) ((cond) ? (void)0 : (void)::reportAssertion(#cond, R_MODULE, __LINE__))
 #define rASSERT_TEXT(text, cond)                                                                   \
     ((cond) ? (void)0 : (void)::reportAssertion(text, R_MODULE, __LINE__))
-// A check on this object whose report carries the statement's text as written.
+// A check on this object whose failure is reported with the statement's text.
 #define rCHECK(cond, code, subject, value)                                                         \
     (this->check((cond), (code), (subject), (value)) ||                                            \
      (::reportAssertion("check(" #cond "," #code "," #subject "," #value ")", R_MODULE, __LINE__), \
       false))
-// The same with the report text given literally (for texts the preprocessor cannot reproduce).
 #define rCHECK_TEXT(text, cond, code, subject, value)                                              \
     (this->check((cond), (code), (subject), (value)) ||                                            \
      (::reportAssertion(text, R_MODULE, __LINE__), false))
