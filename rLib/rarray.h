@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#pragma push_macro("R_MODULE")
+#undef R_MODULE
 #define R_MODULE "rLib/rarray"
 
 // Elements are plain values (pointers, integers, characters): the array moves them byte-wise and
@@ -201,4 +203,4 @@ protected:
     uint32_t duplicates;
 };
 
-#undef R_MODULE
+#pragma pop_macro("R_MODULE")

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 namespace rPosix {
@@ -26,6 +27,12 @@ enum class Op {
     rmdir,
     link,
     opendir,
+    readdir,
+    access,
+    chdir,
+    getcwd,
+    statvfs,
+    readlink,
     count_ // number of kinds
 };
 
@@ -55,5 +62,15 @@ int mkdir(const char* path, mode_t mode);
 int rmdir(const char* path);
 int link(const char* from, const char* to);
 DIR* opendir(const char* path);
+struct dirent* readdir(DIR* dir); // null at the end (errno untouched) or on failure (errno set)
+int closedir(DIR* dir);           // the stream is released even when the hook fails the call
+int fstatat(int dirFd, const char* name, struct stat* st, int flags); // asks the hook as stat
+int access(const char* path, int mode);
+int chdir(const char* path);
+char* getcwd(char* buffer, size_t size);
+int statvfs(const char* path, struct statvfs* st);
+ssize_t readlink(const char* path, char* buffer, size_t size);
+// rename that fails with EEXIST instead of replacing an existing target.
+int renameNoReplace(const char* from, const char* to);
 
 } // namespace rPosix

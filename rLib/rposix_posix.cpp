@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -28,9 +29,10 @@ FaultHook setFaultHook(FaultHook hook) {
 }
 
 const char* opName(Op op) {
-    static const char* const names[] = {"open",    "read",  "write",  "seek",   "close",
-                                        "stat",    "sync",  "rename", "unlink", "chmod",
-                                        "setTime", "mkdir", "rmdir",  "link",   "opendir"};
+    static const char* const names[] = {
+        "open",    "read",    "write",  "seek",    "close",  "stat",    "sync",
+        "rename",  "unlink",  "chmod",  "setTime", "mkdir",  "rmdir",   "link",
+        "opendir", "readdir", "access", "chdir",   "getcwd", "statvfs", "readlink"};
     const auto i = static_cast<size_t>(op);
     return i < sizeof names / sizeof names[0] ? names[i] : "?";
 }
@@ -184,6 +186,71 @@ DIR* opendir(const char* path) {
     if (injected(Op::opendir, path))
         return nullptr;
     return ::opendir(path);
+}
+
+struct dirent* readdir(DIR* dir) {
+    if (injected(Op::readdir, nullptr))
+        return nullptr;
+    return ::readdir(dir);
+}
+
+int closedir(DIR* dir) {
+    if (injected(Op::close, nullptr)) {
+        ::closedir(dir);
+        return -1;
+    }
+    return ::closedir(dir);
+}
+
+int fstatat(int dirFd, const char* name, struct stat* st, int flags) {
+    if (injected(Op::stat, name))
+        return -1;
+    return ::fstatat(dirFd, name, st, flags);
+}
+
+int access(const char* path, int mode) {
+    if (injected(Op::access, path))
+        return -1;
+    return ::access(path, mode);
+}
+
+int chdir(const char* path) {
+    if (injected(Op::chdir, path))
+        return -1;
+    return ::chdir(path);
+}
+
+char* getcwd(char* buffer, size_t size) {
+    if (injected(Op::getcwd, nullptr))
+        return nullptr;
+    return ::getcwd(buffer, size);
+}
+
+int statvfs(const char* path, struct statvfs* st) {
+    if (injected(Op::statvfs, path))
+        return -1;
+    return ::statvfs(path, st);
+}
+
+ssize_t readlink(const char* path, char* buffer, size_t size) {
+    if (injected(Op::readlink, path))
+        return -1;
+    return ::readlink(path, buffer, size);
+}
+
+int renameNoReplace(const char* from, const char* to) {
+    if (injected(Op::rename, from))
+        return -1;
+    const int r = ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    if (r == 0 || (errno != EINVAL && errno != ENOSYS))
+        return r;
+    // A file system without the no-replace flag: test first, then rename.
+    struct stat st;
+    if (::lstat(to, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from, to);
 }
 
 } // namespace rPosix

@@ -95,6 +95,15 @@ public:
 
 private:
     uint32_t nameStart() const;
+    void setEmpty();
+    bool reserveCount(uint64_t newCount);
+    bool reserveWidth(uint32_t width);
+    bool assignBytes(const char* text, size_t n);
+    bool appendBytes(const char* text, size_t n);
+    rString midOf(int64_t pos, int64_t n) const;
+    void formatInto(const char* fmt, va_list args);
+    void removeAt(uint32_t index, uint32_t n);
+    static bool readCurrentDirectory(rString& out);
 
     uint32_t cursor = 0; // offset of getToken's read position
     char separator = rDefaultSeparator;

@@ -1,0 +1,122 @@
+// tests/rlib/rcase_test.cpp - the code-page 1251 case rule, comparisons and wildcard masks.
+#include "assert_report.h"
+#include "rstring.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+std::string str(const rString& s) {
+    return s.text();
+}
+} // namespace
+
+TEST(rCase, foldingCoversAsciiAndCyrillicOnly) {
+    EXPECT_EQ(foldUpper('a'), 'A');
+    EXPECT_EQ(foldUpper('z'), 'Z');
+    EXPECT_EQ(foldUpper(0xE0), 0xC0);
+    EXPECT_EQ(foldUpper(0xFF), 0xDF);
+    EXPECT_EQ(foldUpper(0xB8), 0xA8);
+    EXPECT_EQ(foldLower('A'), 'a');
+    EXPECT_EQ(foldLower(0xDF), 0xFF);
+    EXPECT_EQ(foldLower(0xA8), 0xB8);
+    for (unsigned b = 0x80; b < 0xC0; ++b) {
+        if (b != 0xB8) {
+            EXPECT_EQ(foldUpper(b), b) << b;
+        }
+        if (b != 0xA8) {
+            EXPECT_EQ(foldLower(b), b) << b;
+        }
+    }
+    for (unsigned b : {unsigned('0'), unsigned('@'), unsigned('['), unsigned('`'), unsigned('{')})
+        EXPECT_EQ(foldUpper(b), b);
+
+    rString s("abc-123 \xE0\xB8\xF1");
+    EXPECT_EQ(str(s.toUpper()), "ABC-123 \xC0\xA8\xD1");
+    EXPECT_EQ(str(s.toLower()), "abc-123 \xE0\xB8\xF1");
+}
+
+TEST(rCase, capitalizeGivesSentenceCase) {
+    rString s("hello. world.  bye");
+    EXPECT_EQ(str(s.capitalize()), "Hello. World.  Bye");
+    rString shout("SOME TEXT.\tMORE");
+    EXPECT_EQ(str(shout.capitalize()), "Some text.\tMore");
+    rString one("A");
+    EXPECT_EQ(str(one.capitalize()), "a");
+    rString trailing("end.   ");
+    EXPECT_EQ(str(trailing.capitalize()), "End.   ");
+}
+
+TEST(rCase, compareNoCaseOrdersByFoldedBytes) {
+    EXPECT_EQ(rString("Mod").compareNoCase("mOD"), 0);
+    EXPECT_EQ(rString("abc").compareNoCase("abd"), -1);
+    EXPECT_EQ(rString("abc").compareNoCase("ab"), 1);
+    EXPECT_EQ(rString("ab").compareNoCase("abc"), -1);
+    EXPECT_EQ(rString("\xE0").compareNoCase("\xC0"), 0);
+    EXPECT_EQ(rString("\xB8").compareNoCase("\xA8"), 0);
+    EXPECT_EQ(rString("\xE0").compareNoCase("Z"), 1);
+    EXPECT_EQ(rString("").compareNoCase(""), 0);
+    EXPECT_EQ(rString("a").compareNoCase(nullptr), 1);
+
+    EXPECT_EQ(commonPrefixLength("C:\\Games\\x", "c:\\gAMES\\y"), 9);
+    EXPECT_EQ(commonPrefixLength("abc", "abc"), 3);
+    EXPECT_EQ(commonPrefixLength("", "abc"), 0);
+    EXPECT_EQ(commonPrefixLength("\xE0\xE1", "\xC0\xC2"), 1);
+}
+
+TEST(rCase, masksMatchStarsQuestionMarksAndDigits) {
+    EXPECT_TRUE(matchMask("*.TXT", "a.txt", false));
+    EXPECT_FALSE(matchMask("*.TXT", "a.txt", true));
+    EXPECT_TRUE(matchMask("file#.dat", "file7.dat", false));
+    EXPECT_FALSE(matchMask("file#.dat", "fileX.dat", false));
+    EXPECT_TRUE(matchMask("?b*", "ab", false));
+    EXPECT_TRUE(matchMask("?b*", "abc", false));
+    EXPECT_FALSE(matchMask("?b*", "b", false));
+    EXPECT_TRUE(matchMask("a*", "a", false));
+    EXPECT_TRUE(matchMask("a**", "a", false));
+    EXPECT_TRUE(matchMask("*", "", false));
+    EXPECT_FALSE(matchMask("?", "", false));
+    EXPECT_FALSE(matchMask("*?", "", false));
+    EXPECT_TRUE(matchMask("", "", false));
+    EXPECT_FALSE(matchMask("", "a", false));
+    EXPECT_TRUE(matchMask("\xC0*", "\xE0\xE1", false));
+
+    // After a star a '#' still stands for one digit.
+    EXPECT_TRUE(matchMask("*#.dat", "file7.dat", false));
+    EXPECT_FALSE(matchMask("*#.dat", "file#.dat", false));
+    EXPECT_TRUE(matchMask("*##", "v12", false));
+
+    // A star has to give back what it took when a later part needs it.
+    EXPECT_TRUE(matchMask("*a*b", "aaxab", false));
+    EXPECT_TRUE(matchMask("*.sav", "x.sav.sav", false));
+    EXPECT_FALSE(matchMask("*.sav", "x.sav.bak", false));
+    EXPECT_TRUE(matchMask("a*b?c", "axxbbyc", false));
+
+    // Many stars against a long run that fails at its end: answered without backtracking blow-up.
+    const std::string run(20000, 'a');
+    EXPECT_FALSE(matchMask("*a*a*a*a*a*a*a*a*a*a*a*a*b", run.c_str(), false));
+    EXPECT_TRUE(matchMask("*a*a*a*a*a*a*a*a*a*a*a*a*", run.c_str(), false));
+}
+
+TEST(rCase, maskListsMatchAnyMaskAndInvertOnRequest) {
+    EXPECT_EQ(rString("x.bak").matches("*.sav;*.bak"), 1);
+    EXPECT_EQ(rString("x.txt").matches("*.sav;*.bak"), 0);
+    EXPECT_EQ(rString("x.bak").matches("*.sav;*.bak", false, true), 0);
+    EXPECT_EQ(rString("x.txt").matches("*.sav;*.bak", false, true), 1);
+    EXPECT_EQ(rString("X.BAK").matches("*.sav;*.bak", true), 0);
+
+    // Empty masks: an empty list, two adjacent ';' or a trailing ';' match only the empty text.
+    EXPECT_EQ(rString("").matches(""), 1);
+    EXPECT_EQ(rString("a").matches(""), 0);
+    EXPECT_EQ(rString("").matches("*.x;;*.y"), 1);
+    EXPECT_EQ(rString("").matches("*.x;"), 1);
+    EXPECT_EQ(rString("a").matches("*.x;"), 0);
+    EXPECT_EQ(rString("").matches(nullptr), 1);
+
+    rString broken;
+    broken.setLimit(0);
+    resetAssertionReports();
+    broken.matches("*");
+    expectReportAt("(count>0) && (items!=NULL)", "rLib/rstring", "rLib/rcase.cpp");
+}

@@ -1,0 +1,119 @@
+// tests/rlib/rdatetime_test.cpp - rDateTime: composing and recomputing the second count, the
+// leap-year rule, parsing, texts, numbers and the conversions to and from C calendar time.
+#include "rdatetime.h"
+#include "stream_testutil.h"
+
+#include <array>
+#include <cstdlib>
+
+using DateTimeTest = StreamTest;
+
+TEST_F(DateTimeTest, ComposeKeepsTheRangeAndTheLeapRule) {
+    rDateTime t;
+    EXPECT_TRUE(t.set(1901, 1, 1, 0, 0, 0));
+    EXPECT_EQ(t.getSeconds(), 0u);
+    EXPECT_TRUE(t.set(1904, 2, 29, 0, 0, 0));
+    EXPECT_TRUE(t.set(2000, 2, 29, 12, 0, 0));
+    EXPECT_TRUE(t.set(2036, 12, 31, 23, 59, 59));
+    EXPECT_EQ(t.getSeconds(), 4291833599u);
+    const uint32_t bad[][6] = {{1905, 2, 29, 0, 0, 0},
+                               {2037, 1, 1, 0, 0, 0},
+                               {1900, 12, 31, 0, 0, 0},
+                               {1950, 4, 31, 0, 0, 0},
+                               {1950, 1, 1, 0, 0, 60}};
+    for (const auto& b : bad) {
+        EXPECT_FALSE(t.set(b[0], b[1], b[2], b[3], b[4], b[5])) << b[0] << b[1];
+        EXPECT_EQ(t.getSeconds(), rDateTime::invalidSeconds);
+        EXPECT_STREQ(t.dateText().text(), "  .  .    ");
+        EXPECT_STREQ(t.timeText().text(), "  :  :  ");
+        EXPECT_EQ(t.number(), 0);
+    }
+}
+
+TEST_F(DateTimeTest, RecomputeInvertsComposeAcrossTheWholeRange) {
+    rDateTime t, u;
+    // A step that is no multiple of a day or a year visits every kind of boundary.
+    for (uint64_t s = 0; s <= 4291833599u; s += 86400u * 37 + 3671) {
+        t.setSeconds(uint32_t(s));
+        ASSERT_TRUE(u.set(t.getYear() + 1901, t.getMonth(), t.getDay(), t.getHour(), t.getMinute(),
+                          t.getSecond()))
+            << s;
+        ASSERT_EQ(u.getSeconds(), uint32_t(s));
+    }
+    for (auto edge : {std::array<uint32_t, 3>{1904, 12, 31},
+                      {1905, 1, 1},
+                      {1904, 3, 1},
+                      {2036, 12, 31},
+                      {1903, 12, 31}}) {
+        ASSERT_TRUE(u.set(edge[0], edge[1], edge[2], 23, 59, 59));
+        t.setSeconds(u.getSeconds());
+        EXPECT_EQ(t.getYear() + 1901, edge[0]);
+        EXPECT_EQ(t.getMonth(), edge[1]);
+        EXPECT_EQ(t.getDay(), edge[2]);
+        EXPECT_EQ(t.getHour(), 23u);
+    }
+    t.setSeconds(86400);
+    EXPECT_STREQ(t.dateText().text(), "02.01.1901");
+    t.reset();
+    EXPECT_STREQ(t.dateText().text(), "01.01.1901");
+    EXPECT_STREQ(t.timeText().text(), "00:00:00");
+}
+
+TEST_F(DateTimeTest, ParsesDatesAndTimesAndConvertsNumbers) {
+    rDateTime t;
+    EXPECT_TRUE(t.parseDate("09.11.03"));
+    EXPECT_STREQ(t.dateText().text(), "09.11.1903");
+    EXPECT_TRUE(t.parseDate("09.11.2003"));
+    EXPECT_EQ(t.number(), 20031109);
+    EXPECT_STREQ(t.timeText().text(), "00:00:00");
+    EXPECT_FALSE(t.parseDate("09.11.1850"));
+    EXPECT_FALSE(t.parseDate("09.11.00"));
+    EXPECT_FALSE(t.parseDate("xx.11.2003"));
+    EXPECT_FALSE(t.parseDate("09.11.99999999999999"));
+
+    EXPECT_TRUE(t.parseTime("14:16"));
+    EXPECT_STREQ(t.timeText().text(), "14:16:00");
+    EXPECT_STREQ(t.dateText().text(), "01.01.1901");
+    EXPECT_TRUE(t.parseTime("14:16:59"));
+    EXPECT_EQ(t.getSecond(), 59u);
+    EXPECT_FALSE(t.parseTime("24:00"));
+
+    EXPECT_TRUE(t.setNumber(20040229));
+    EXPECT_STREQ(t.dateText().text(), "29.02.2004");
+    EXPECT_FALSE(t.setNumber(20050229));
+    EXPECT_TRUE(t.set(2003, 11, 9, 8, 30, 0));
+    EXPECT_TRUE(t.setEndOfDay());
+    EXPECT_STREQ(t.timeText().text(), "23:59:59");
+    EXPECT_STREQ(t.dateText().text(), "09.11.2003");
+}
+
+TEST_F(DateTimeTest, CalendarTimeGoesThroughLocalTime) {
+    rDateTime t;
+    EXPECT_TRUE(t.setTimeT(946684800));
+    EXPECT_EQ(t.number(), 20000101);
+    EXPECT_EQ(t.timeT(), 946684800);
+    EXPECT_STREQ(t.formatAs("%Y-%m-%d %H:%M:%S").text(), "2000-01-01 00:00:00");
+    EXPECT_STREQ(t.formatAs(std::string(200, 'x').c_str()).text(), ""); // does not fit
+
+    setenv("TZ", "EST5", 1);
+    tzset();
+    EXPECT_TRUE(t.setTimeT(946684800));
+    EXPECT_STREQ(t.dateText().text(), "31.12.1999");
+    EXPECT_STREQ(t.timeText().text(), "19:00:00");
+    EXPECT_EQ(t.timeT(), 946684800);
+    EXPECT_TRUE(t.setTimeT(0)); // 1969-12-31 19:00 local
+    EXPECT_EQ(t.getYear() + 1901, 1969u);
+    EXPECT_EQ(t.timeT(), 0);
+
+    // Beyond 2036 or before 1901: refused, the value stays as it was.
+    const uint32_t before = t.getSeconds();
+    EXPECT_FALSE(t.setTimeT(time_t(4102444800))); // 2100
+    EXPECT_FALSE(t.setTimeT(time_t(-2300000000LL)));
+    EXPECT_EQ(t.getSeconds(), before);
+    EXPECT_TRUE(t.set(1905, 2, 29, 0, 0, 0) == false);
+    EXPECT_EQ(t.timeT(), time_t(-1));
+
+    rDateTime now;
+    EXPECT_TRUE(now.setNow());
+    EXPECT_LE(std::llabs(now.timeT() - time(nullptr)), 2);
+}

@@ -1,0 +1,267 @@
+// Tests of rLib/rdirscan: entries, masks, the walk order, links, loops and unreadable directories.
+#include "rdirscan.h"
+#include "rposix.h"
+#include "stream_testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DirScanTest : public StreamTest {
+protected:
+    void TearDown() override {
+        for (const std::string& d : locked)
+            ::chmod(d.c_str(), 0755);
+        StreamTest::TearDown();
+    }
+    std::string file(const std::string& rel, const std::string& content = "x") {
+        fs::create_directories(fs::path(dir + "/" + rel).parent_path());
+        writeAll(dir + "/" + rel, content);
+        return dir + "/" + rel;
+    }
+    template <class Scan>
+    static std::vector<std::string> list(const std::string& path, uint32_t mode) {
+        Scan scan(path.c_str(), mode);
+        std::vector<std::string> out;
+        while (scan.next())
+            out.push_back(scan.currentPath().text());
+        return out;
+    }
+    static std::vector<std::string> walk(const std::string& path, uint32_t mode) {
+        return list<rFileWalker>(path, mode);
+    }
+    static std::vector<std::string> scan(const std::string& path, uint32_t mode) {
+        return list<rDirScan>(path, mode);
+    }
+
+    std::vector<std::string> locked;
+};
+
+std::vector<std::string> readdirOrder(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(path.c_str());
+    while (const dirent* e = ::readdir(d))
+        names.push_back(e->d_name);
+    ::closedir(d);
+    return names;
+}
+
+std::set<std::string> faulted;
+int failOpendir(rPosix::Op op, const char* path) {
+    return op == rPosix::Op::opendir && path != nullptr && faulted.count(path) != 0 ? EACCES : 0;
+}
+
+} // namespace
+
+TEST_F(DirScanTest, WalkListsFilesOfADirectoryBeforeItsSubdirectoriesInOrderFound) {
+    file("save/a/game.sav");
+    file("save/b/c/game.sav");
+    file("save/b/game.sav");
+    file("save/b/c/other.txt");
+    const std::vector<std::string> got = walk(dir + "/save/game.sav", rDirScan::modeFiles);
+    std::vector<std::string> expected;
+    for (const std::string& sub : readdirOrder(dir + "/save")) {
+        if (sub == "a")
+            expected.push_back(dir + "/save/a/game.sav");
+        if (sub == "b") {
+            expected.push_back(dir + "/save/b/game.sav");
+            expected.push_back(dir + "/save/b/c/game.sav");
+        }
+    }
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(DirScanTest, DirectoriesCarryATrailingSeparatorAndDotEntriesFollowTheRules) {
+    fs::create_directories(dir + "/top/sub");
+    file("top/f.txt");
+    const std::vector<std::string> dirs = scan(dir + "/top/*", rDirScan::modeDirectories);
+    // The plain scanner never reports "." but does report "..".
+    EXPECT_EQ(std::count(dirs.begin(), dirs.end(), dir + "/top/sub/"), 1);
+    EXPECT_EQ(std::count(dirs.begin(), dirs.end(), dir + "/top/../"), 1);
+    EXPECT_EQ(dirs.size(), 2u);
+    rDirScan one((dir + "/top/sub").c_str(), rDirScan::modeDirectories);
+    ASSERT_TRUE(one.next());
+    EXPECT_STREQ(one.entry().name.text(), "sub/");
+    EXPECT_EQ(one.entry().kind, rFileInfo::kindDirectory);
+    // The walker reports neither and enters neither.
+    std::vector<std::string> all =
+        walk(dir + "/top/*", rDirScan::modeDirectories | rDirScan::modeFiles);
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, (std::vector<std::string>{dir + "/top/f.txt", dir + "/top/sub/"}));
+}
+
+TEST_F(DirScanTest, NameMasksFollowTheExtensionAlternativeAndInversionRules) {
+    file("m/README");
+    file("m/x.sav");
+    file("m/y.BAK");
+    file("m/z.txt");
+    auto names = [&](const std::string& pattern, uint32_t mode) {
+        std::vector<std::string> got;
+        rDirScan s((dir + "/m/" + pattern).c_str(), mode);
+        while (s.next())
+            got.push_back(s.entry().name.text());
+        std::sort(got.begin(), got.end());
+        return got;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(names("*.*", rDirScan::modeFiles), (V{"README", "x.sav", "y.BAK", "z.txt"}));
+    EXPECT_EQ(names("README.", rDirScan::modeFiles), V{}); // no wildcard: taken literally
+    EXPECT_EQ(names("readme", rDirScan::modeFiles), V{"README"});
+    EXPECT_EQ(names("*.sav;*.bak", rDirScan::modeFiles), (V{"x.sav", "y.BAK"}));
+    EXPECT_EQ(names("*.sav;*.bak", rDirScan::modeFiles | rDirScan::modeInvert),
+              (V{"README", "z.txt"}));
+}
+
+TEST_F(DirScanTest, EntryDetailsComeFromTheFileItselfAndOnlyFilesAndDirectoriesHaveAKind) {
+    const std::string plain = file("d/Game.DB", "12345");
+    const std::string ro = file("d/locked.dat", "ab");
+    ::chmod(ro.c_str(), 0444);
+    file("d/run.Exe");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1068387365, 0}}; // 2003-11-09 14:16:05 UTC
+    ASSERT_EQ(utimensat(AT_FDCWD, plain.c_str(), times, 0), 0);
+    ASSERT_EQ(mkfifo((dir + "/d/pipe.db").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("missing", (dir + "/d/dangling.db").c_str()), 0);
+    ASSERT_EQ(symlink("Game.DB", (dir + "/d/link.db").c_str()), 0);
+    const int big = ::open((dir + "/d/big.db").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(ftruncate(big, (off_t(1) << 32) + 7), 0);
+    ::close(big);
+
+    rDirScan s((dir + "/d/*.*").c_str(), rDirScan::modeFiles);
+    std::set<std::string> seen;
+    while (s.next()) {
+        const rFileInfo& e = s.entry();
+        const std::string name = e.name.text();
+        seen.insert(name);
+        EXPECT_EQ(e.kind, rFileInfo::kindFile) << name;
+        if (name == "Game.DB" || name == "link.db") {
+            EXPECT_EQ(e.size, 5u);
+            EXPECT_STREQ(e.time.dateText().text(), "09.11.2003");
+            EXPECT_STREQ(e.time.timeText().text(), "14:16:05");
+            EXPECT_EQ(e.access, rFileInfo::accessRead | rFileInfo::accessWrite);
+        }
+        if (name == "locked.dat") {
+            EXPECT_EQ(e.access, rFileInfo::accessRead); // read-only: not writable
+        }
+        if (name == "run.Exe") {
+            EXPECT_EQ(e.access & rFileInfo::accessExecute, rFileInfo::accessExecute);
+        }
+        if (name == "big.db") {
+            EXPECT_EQ(e.size, 7u); // the low 32 bits
+        }
+    }
+    EXPECT_EQ(seen,
+              (std::set<std::string>{"Game.DB", "locked.dat", "run.Exe", "link.db", "big.db"}));
+    // The pattern matches without regard to case; the FIFO never counts as a file.
+    EXPECT_EQ(scan(dir + "/d/game.db", rDirScan::modeFiles), std::vector<std::string>{plain});
+    EXPECT_TRUE(scan(dir + "/d/pipe.db", rDirScan::modeFiles | rDirScan::modeDirectories).empty());
+    EXPECT_TRUE(walk(dir + "/missing/*", rDirScan::modeFiles).empty());
+}
+
+TEST_F(DirScanTest, DirectoriesThatVanishOrLoopAreSkippedAndEachIsEnteredOnce) {
+    file("t/f");
+    file("t/d1/g");
+    file("t/d2/g");
+    ASSERT_EQ(symlink("..", (dir + "/t/d1/up").c_str()), 0);       // a loop back to t
+    ASSERT_EQ(symlink("../d1", (dir + "/t/d2/again").c_str()), 0); // a second way into d1
+    rFileWalker w((dir + "/t/*").c_str(), rDirScan::modeFiles);
+    ASSERT_TRUE(w.next());
+    EXPECT_STREQ(w.entry().name.text(), "f");
+    fs::remove_all(dir + "/t/d2");
+    std::vector<std::string> rest;
+    while (w.next())
+        rest.push_back(w.currentPath().text());
+    EXPECT_EQ(rest, std::vector<std::string>{dir + "/t/d1/g"});
+    // Without the removal, d1 is entered once however many links lead to it.
+    file("t/d2/g");
+    ASSERT_EQ(symlink("../d1", (dir + "/t/d2/again").c_str()), 0);
+    const std::vector<std::string> files = walk(dir + "/t/g", rDirScan::modeFiles);
+    EXPECT_EQ(files.size(), 2u);
+}
+
+// A generated tree of 10,000 files in mixed case with link loops, a dangling link, a FIFO, a link
+// to a sibling and unreadable directories, compared with an independent listing.
+TEST_F(DirScanTest, LargeTreeWalkMatchesAnIndependentListing) {
+    for (int d = 0; d < 20; ++d)
+        for (int s = 0; s < 10; ++s) {
+            const std::string sub = "big/D" + std::to_string(d) + "/s" + std::to_string(s) + "/";
+            fs::create_directories(dir + "/" + sub);
+            for (int f = 0; f < 50; ++f)
+                std::ofstream(dir + "/" + sub + (f % 2 ? "File" : "file") + std::to_string(f) +
+                              (f % 3 ? ".Sav" : ".dat"));
+        }
+    const std::string big = dir + "/big";
+    ASSERT_EQ(symlink("..", (big + "/D0/loop").c_str()), 0);
+    ASSERT_EQ(symlink("../../D1", (big + "/D1/s0/up").c_str()), 0);
+    ASSERT_EQ(symlink("../D3", (big + "/D2/toD3").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (big + "/D4/dangling").c_str()), 0);
+    ASSERT_EQ(symlink("s0/file0.dat", (big + "/D5/flink.dat").c_str()), 0);
+    ASSERT_EQ(mkfifo((big + "/D6/pipe.sav").c_str(), 0644), 0);
+    faulted = {big + "/D7/s3", big + "/D9"};
+    rPosix::setFaultHook(failOpendir);
+    const bool root_user = geteuid() == 0;
+    if (!root_user) {
+        locked.push_back(big + "/D8/s4");
+        ::chmod(locked.back().c_str(), 0);
+    }
+
+    std::vector<std::string> expected;
+    std::set<std::pair<dev_t, ino_t>> entered;
+    struct stat st;
+    ::stat(big.c_str(), &st);
+    entered.insert({st.st_dev, st.st_ino});
+    std::error_code ec;
+    fs::recursive_directory_iterator it(big,
+                                        fs::directory_options::follow_directory_symlink |
+                                            fs::directory_options::skip_permission_denied,
+                                        ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string path = it->path().string();
+        if (::stat(path.c_str(), &st) != 0)
+            continue; // dangling
+        if (S_ISDIR(st.st_mode)) {
+            expected.push_back(path + "/");
+            if (faulted.count(path) != 0 || !entered.insert({st.st_dev, st.st_ino}).second)
+                it.disable_recursion_pending();
+        } else if (S_ISREG(st.st_mode)) {
+            expected.push_back(path);
+        }
+    }
+    ASSERT_FALSE(ec);
+    std::vector<std::string> got =
+        walk(big + "/*", rDirScan::modeFiles | rDirScan::modeDirectories);
+    std::sort(got.begin(), got.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(got, expected);
+    const size_t files = size_t(std::count_if(
+        got.begin(), got.end(), [](const std::string& p) { return p.back() != '/'; }));
+    EXPECT_EQ(files,
+              10000u - 50u - 500u - (root_user ? 0u : 50u) + 1u); // less D7/s3 and D9, plus flink
+    EXPECT_EQ(std::count(got.begin(), got.end(), big + "/D0/loop/"), 1); // reported, not entered
+    EXPECT_EQ(std::count_if(got.begin(), got.end(),
+                            [](const std::string& p) {
+                                return p.find("pipe") != std::string::npos ||
+                                       p.find("dangling") != std::string::npos;
+                            }),
+              0);
+
+    // A case-insensitive pattern finds every .Sav at any depth.
+    const size_t savs = size_t(std::count_if(got.begin(), got.end(), [](const std::string& p) {
+        return p.size() > 4 && p.compare(p.size() - 4, 4, ".Sav") == 0;
+    }));
+    EXPECT_EQ(walk(big + "/*.SAV", rDirScan::modeFiles).size(), savs);
+}

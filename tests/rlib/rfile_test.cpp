@@ -1,0 +1,147 @@
+// tests/rlib/rfile_test.cpp - rFile on real files: opening modes, renaming, removal, file times,
+// syncing and offsets beyond 32 bits.
+#include "rstream.h"
+#include "stream_testutil.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using Op = rPosix::Op;
+
+TEST_F(StreamTest, OpenTranslatesModesAndRecordsFailuresWithTheAbsoluteName) {
+    rFile f;
+    EXPECT_FALSE(f.open(path("missing").c_str(), rFile::modeRead));
+    EXPECT_EQ(f.errorCode(), erFileOpen);
+    EXPECT_STREQ(f.errorSubject(), path("missing").c_str());
+    EXPECT_EQ(f.errorValue(), 0u);
+    EXPECT_EQ(f.handle(), -1);
+    EXPECT_FALSE(f.open(dir.c_str(), rFile::modeRead)); // a directory is no file
+
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    EXPECT_TRUE(f.open("rel", rFile::modeRewrite));
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+    EXPECT_STREQ(f.getName().text(), path("rel").c_str());
+}
+
+TEST_F(StreamTest, OpeningReadOnlyFileForWritingAddsOnlyTheOwnerWriteBit) {
+    writeAll(path("ro"), "old contents");
+    ASSERT_EQ(chmod(path("ro").c_str(), 0444), 0);
+    rFile f;
+    ASSERT_TRUE(f.open(path("ro").c_str(), 770));
+    ASSERT_TRUE(f.write("new", 3));
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(readAll(path("ro")), "new");
+    struct stat st;
+    ASSERT_EQ(stat(path("ro").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST_F(StreamTest, RenameReplacesTargetAtomicallyAndReopensAtTheStart) {
+    writeAll(path("a"), "first file");
+    writeAll(path("b"), "target to be replaced");
+    rFile f;
+    ASSERT_TRUE(f.open(path("a").c_str(), rFile::modeRewrite));
+    ASSERT_TRUE(f.write("new bytes", 9));
+    Faults::arm();
+    ASSERT_TRUE(f.rename(path("b").c_str()));
+    EXPECT_EQ(Faults::count(Op::unlink), 0); // never a moment without a target file
+    EXPECT_EQ(access(path("a").c_str(), F_OK), -1);
+    EXPECT_STREQ(f.getName().text(), path("b").c_str());
+    EXPECT_EQ(f.tell(), 0);
+    char buf[9];
+    ASSERT_TRUE(f.readExact(buf, 9)); // the mode's truncation is not repeated
+    EXPECT_EQ(std::string(buf, 9), "new bytes");
+
+    EXPECT_FALSE(f.rename(path("no/such/dir").c_str()));
+    EXPECT_FALSE(f.isOpen());
+    EXPECT_EQ(readAll(path("b")), "new bytes");
+
+    // A final flush that fails leaves both files as they were.
+    ASSERT_TRUE(f.open(path("b").c_str(), rFile::modeReadWrite));
+    ASSERT_TRUE(f.write("XXXX", 4));
+    Faults::arm(Op::write);
+    EXPECT_FALSE(f.rename(path("c").c_str()));
+    Faults::arm();
+    EXPECT_EQ(readAll(path("b")), "new bytes");
+    EXPECT_EQ(access(path("c").c_str(), F_OK), -1);
+
+    ASSERT_TRUE(f.open(path("b").c_str(), rFile::modeRead));
+    EXPECT_TRUE(f.deleteFile());
+    EXPECT_EQ(access(path("b").c_str(), F_OK), -1);
+    EXPECT_FALSE(f.deleteFile());
+}
+
+TEST_F(StreamTest, TemporaryFilesAreRemovedWhenClosed) {
+    rFile f;
+    ASSERT_TRUE(f.open(path("t").c_str(), rFile::modeRewrite | rFile::oTemporary));
+    ASSERT_TRUE(f.rename(path("t2").c_str())); // moving is no closing
+    EXPECT_EQ(access(path("t2").c_str(), F_OK), 0);
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(access(path("t2").c_str(), F_OK), -1);
+}
+
+TEST_F(StreamTest, FileTimesFollowLocalTimeAndExactTimesAreKept) {
+    rFile f;
+    rDateTime closed = f.getTime();
+    EXPECT_EQ(closed.getSeconds(), 0u);
+    EXPECT_STREQ(closed.dateText().text(), "01.01.1901");
+
+    ASSERT_TRUE(f.open(path("t").c_str(), rFile::modeRewrite));
+    ASSERT_TRUE(f.write("pending", 7));
+    EXPECT_TRUE(f.setTime(rDateTime(2003, 11, 9, 14, 16, 0)));
+    struct stat st;
+    ASSERT_TRUE(f.statFile(st));
+    EXPECT_EQ(st.st_size, 7);
+    EXPECT_EQ(st.st_mtime, 1068387360);
+    EXPECT_EQ(st.st_atime, 1068387360);
+    EXPECT_STREQ(f.getTime().timeText().text(), "14:16:00");
+
+    setenv("TZ", "EST5", 1);
+    tzset();
+    EXPECT_STREQ(f.getTime().timeText().text(), "09:16:00");
+    EXPECT_TRUE(f.setTime(rDateTime(1960, 5, 1, 0, 0, 0))); // before 1970: calendar time 0
+    ASSERT_TRUE(f.statFile(st));
+    EXPECT_EQ(st.st_mtime, 0);
+    EXPECT_FALSE(f.setTime(rDateTime(1905, 2, 29, 0, 0, 0))); // invalid: nothing is set
+
+    const timespec atime{1000, 5}, mtime{-86400 * 365 * 60L, 123456789};
+    ASSERT_TRUE(f.write("x", 1));
+    ASSERT_TRUE(f.setTimes(atime, mtime));
+    ASSERT_TRUE(f.statFile(st));
+    EXPECT_EQ(st.st_mtim.tv_sec, mtime.tv_sec);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    EXPECT_EQ(st.st_size, 8);
+    ASSERT_TRUE(f.close());
+    ASSERT_EQ(stat(path("t").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789); // closing writes nothing more
+}
+
+TEST_F(StreamTest, CommitFlushesAndSyncsAndReportsSyncFailure) {
+    rFile f;
+    ASSERT_TRUE(f.open(path("c").c_str(), rFile::modeRewrite));
+    ASSERT_TRUE(f.write("data", 4));
+    Faults::arm();
+    EXPECT_TRUE(f.commit());
+    EXPECT_EQ(Faults::count(Op::sync), 1);
+    EXPECT_EQ(readAll(path("c")), "data");
+    Faults::arm(Op::sync);
+    EXPECT_FALSE(f.commit());
+    f.close();
+    EXPECT_FALSE(f.commit());
+}
+
+TEST_F(StreamTest, OffsetsBeyondFourGigabytesWork) {
+    const int64_t far = (int64_t(1) << 32) + 12345;
+    rFile f;
+    ASSERT_TRUE(f.open(path("big").c_str(), rFile::modeRewrite));
+    ASSERT_EQ(f.seek(far, 0), far);
+    ASSERT_TRUE(f.write("Z", 1));
+    EXPECT_EQ(f.size(), far + 1);
+    ASSERT_EQ(f.seek(far, 0), far);
+    char c = 0;
+    ASSERT_TRUE(f.readExact(&c, 1));
+    EXPECT_EQ(c, 'Z');
+    EXPECT_TRUE(f.deleteFile());
+}
