@@ -23,4 +23,13 @@ public:
     bool scan(const rString& programDirectory);
     ModInfo* findByName(const char* name) const;
     ModInfo* mod(uint32_t index) const { return static_cast<ModInfo*>(getAt(index)); }
+
+    // The form in which a directory's relative path is stored in saves: '\' between components,
+    // code page 1251; false when it cannot be stored (no 1251 form, over 127 bytes, a control
+    // byte).
+    static bool storedName(const rString& relativePath, rString& out);
 };
+
+// The full path of the entry called name in directory, found in any letter case (an exact match
+// wins over others); empty when there is none. mode: rDirScan's kind filter.
+rString findNameAnyCase(const rString& directory, const char* name, uint32_t mode);

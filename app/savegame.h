@@ -22,10 +22,29 @@ public:
     static constexpr uint32_t countOffset = 4;
     static constexpr uint32_t entriesOffset = 256008;
 
-    rString path;            // full path of game.sav
-    int32_t tailOffset = 0;  // where the bytes after the accepted entries begin
+    rString path;           // full path of game.sav
+    int32_t tailOffset = 0; // where the bytes after the accepted entries begin
     rArray<ModInfo*> installed{10, 10};
     uint32_t modified = 0;
     rDateTime time{1901, 1, 1, 0, 0, 0};
-    rString group;           // name of the directory two levels above game.sav
+    rString group; // name of the directory two levels above game.sav
+
+    // The file as it was when read: a write refuses a file that changed since, and gives the new
+    // file the same permission bits and modification time (to the nanosecond, any year).
+    struct FileStamp {
+        bool known = false;
+        int64_t size = 0;
+        int64_t seconds = 0; // modification time since 1970-01-01 UTC
+        int64_t nanoseconds = 0;
+        uint32_t permissions = 0;
+    };
+    FileStamp stamp;
+
+    // Longest name a length byte can describe.
+    static constexpr uint32_t maxNameLength = 127;
+
+private:
+    // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
+    static bool readStamp(int descriptor, FileStamp& out);
+    bool replaceFile();
 };

@@ -1,0 +1,117 @@
+// app/modlist.cpp - the mod catalogue: finds every game.db below the program directory and reads
+// each mod's description.txt into one line.
+#include "modlist.h"
+
+#include "rcodepage.h"
+#include "rdirscan.h"
+#include "rstream.h"
+#include "rsystem.h"
+
+#include <cstring>
+
+#undef R_MODULE
+#define R_MODULE "app/modlist"
+
+ModInfo::ModInfo(const rString& modName, const rString& modDescription)
+    : name(modName), description(modDescription) {
+    name.setUnixStyle(false);
+}
+
+rString findNameAnyCase(const rString& directory, const char* name, uint32_t mode) {
+    rString pattern = directory;
+    pattern.addSeparator();
+    pattern += name;
+    rDirScan scan(pattern.text(), mode);
+    rString found;
+    while (scan.next()) {
+        rString entryName = scan.entry().name;
+        entryName.removeSeparator();
+        if (entryName == name)
+            return scan.currentPath();
+        if (found.isEmpty())
+            found = scan.currentPath();
+    }
+    return found;
+}
+
+bool ModList::storedName(const rString& relativePath, rString& out) {
+    rString converted;
+    switch (utf8ToCp1251(relativePath.text(), relativePath.length(), converted)) {
+    case rUtf8Result::converted:
+        break;
+    case rUtf8Result::notUtf8: // a name in a legacy encoding is taken byte for byte
+        converted = relativePath;
+        break;
+    case rUtf8Result::unmappable:
+        return false;
+    }
+    const char separator = relativePath.getSeparator();
+    rString stored;
+    for (uint32_t i = 0; i < converted.length(); ++i) {
+        const char byte = converted.text()[i];
+        if (static_cast<unsigned char>(byte) < 0x20) // would end the list when read back
+            return false;
+        stored += byte == separator ? '\\' : byte;
+    }
+    if (stored.isEmpty() || stored.length() > 127)
+        return false;
+    out = stored;
+    out.setUnixStyle(false);
+    return true;
+}
+
+bool ModList::scan() {
+    rString directory = moduleFileName().getDirectory();
+    return scan(directory);
+}
+
+bool ModList::scan(const rString& programDirectory) {
+    rString base = programDirectory;
+    base.makeAbsolute();
+    base.addSeparator();
+    rString pattern = base;
+    pattern += "game.db";
+
+    rFileWalker walker(pattern.text(), rDirScan::modeFiles);
+    rFile file(-1, rStream::defaultCapacity);
+    rString line;
+    while (walker.next()) {
+        const rString path = walker.currentPath();
+        if (path.length() <= base.length() ||
+            std::memcmp(path.text(), base.text(), base.length()) != 0)
+            continue;
+        rString relative = path.right(int32_t(path.length() - base.length())).getDirectory();
+        relative.removeSeparator();
+        if (relative.isEmpty()) // the program directory's own game.db
+            continue;
+        rString name;
+        if (!storedName(relative, name))
+            continue;
+
+        rString description;
+        const rString descriptionPath =
+            findNameAnyCase(path.getDirectory(), "description.txt", rDirScan::modeFiles);
+        if (!descriptionPath.isEmpty() && file.open(descriptionPath.text(), rFile::modeRead)) {
+            while (!file.hasError()) {
+                file.readLine(line);
+                description += ' ';
+                description += line;
+            }
+        }
+        file.close();
+        description.trim();
+        if (description.isEmpty())
+            continue;
+        add(new ModInfo(name, description));
+    }
+    return true;
+}
+
+ModInfo* ModList::findByName(const char* name) const {
+    if (name == nullptr)
+        return nullptr;
+    for (uint32_t i = 0; i < getCount(); ++i)
+        if (mod(i)->name.compareNoCase(name) == 0)
+            return mod(i);
+    return nullptr;
+}

@@ -1,0 +1,165 @@
+// tests/app/savelist_test.cpp - the save catalogue: finding saves, the program directory, a game
+// laid out for a case-insensitive system, and writing the modified saves in order.
+#include "gametest.h"
+#include "rsystem.h"
+#include "savelist.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+using SaveListTest = GameTest;
+
+std::vector<std::string> labels(const SaveList& list) {
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < list.getCount(); ++i)
+        out.push_back(list.save(i)->label().text());
+    return out;
+}
+
+TEST_F(SaveListTest, ScanListsUsableSavesWithTheirLabels) {
+    ASSERT_TRUE(gamegen::makeTestGame(dir));
+    SaveList list;
+    list.setProgramDirectory(rString(dir.c_str()));
+    ASSERT_TRUE(list.scan());
+    EXPECT_EQ(list.mods.getCount(), 5u);
+    auto found = labels(list);
+    std::sort(found.begin(), found.end()); // text order is time order
+    const std::vector<std::string> expected = {
+        "[2003/11/09 14:16:34 Profile1] Slot1",
+        "[2003/11/09 14:16:40 Profile2] Slot3",
+        "[2010/05/01 08:00:05 Profile1] Slot2",
+        "[2021/02/28 23:59:59 Profile2] Slot1",
+    };
+    EXPECT_EQ(found, expected);
+    for (uint32_t i = 0; i < list.getCount(); ++i) {
+        const SaveGame* save = list.save(i);
+        if (std::string(save->label().text()).find("Profile1] Slot1") != std::string::npos) {
+            ASSERT_EQ(save->installed.getCount(), 3u);
+            EXPECT_STREQ(save->installed[1]->name.text(), "Mods\\Beta");
+        }
+    }
+}
+
+TEST_F(SaveListTest, ProgramDirectoryIsTheExecutablesUnlessSet) {
+    SaveList list;
+    rString own = moduleFileName().getDirectory();
+    own.addSeparator();
+    EXPECT_STREQ(list.programDirectory().text(), own.text());
+    list.setProgramDirectory(rString(dir.c_str()));
+    EXPECT_EQ(std::string(list.programDirectory().text()), dir + "/");
+}
+
+TEST_F(SaveListTest, ScanFailsOnlyWithoutSaveDirectoryInAnyCase) {
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Alpha", std::string("Alpha")));
+    SaveList list;
+    list.setProgramDirectory(rString(dir.c_str()));
+    EXPECT_FALSE(list.scan());
+    EXPECT_EQ(list.mods.getCount(), 1u); // the catalogue is still loaded
+
+    std::filesystem::create_directories(at("Save"));
+    EXPECT_TRUE(list.scan());
+    EXPECT_EQ(list.getCount(), 0u);
+    EXPECT_EQ(list.mods.getCount(), 1u); // a second scan starts afresh
+
+    // With several spellings the exact one wins.
+    const auto save = gamegen::Save::withNames({"Mods\\Alpha"}, "", 1);
+    ASSERT_TRUE(gamegen::writeSave(dir, "Save/P/A", save, 1068387394, 0));
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/P/B", save, 1068387394, 0));
+    ASSERT_TRUE(list.scan());
+    EXPECT_EQ(labels(list), std::vector<std::string>{"[2003/11/09 14:16:34 P] B"});
+}
+
+// A game installed for a case-insensitive system, copied to a Linux disk: UTF-8 names with
+// Cyrillic letters, SAVE and GAME.SAV in capitals, descriptions in mixed case, a linked mod.
+TEST_F(SaveListTest, ReadsAndWritesAGameLaidOutForACaseInsensitiveSystem) {
+    const std::string elsewhere = gamegen::makeTempDirectory("tarvex-linked-");
+    ASSERT_FALSE(elsewhere.empty());
+    ASSERT_TRUE(gamegen::writeFile(elsewhere + "/Game.Db", "x"));
+    ASSERT_TRUE(gamegen::writeFile(elsewhere + "/DESCRIPTION.txt", "Linked mod"));
+    ASSERT_TRUE(gamegen::writeFile(at("Моды/Броня/game.db"), "x"));
+    ASSERT_TRUE(gamegen::writeFile(at("Моды/Броня/Description.TXT"), gamegen::cp1251("Броня\r\n")));
+    std::filesystem::create_directory_symlink(elsewhere, at("Моды/Связь"));
+
+    // The game stored the names in its own letter case.
+    const auto content = gamegen::Save::withNames(
+        {gamegen::cp1251("МОДЫ\\БРОНЯ"), gamegen::cp1251("моды\\связь")}, "tail", 5);
+    const std::string savePath = at("SAVE/Профиль/Слот 1/GAME.SAV");
+    ASSERT_TRUE(gamegen::writeFile(savePath, gamegen::saveBytes(content)));
+    ASSERT_TRUE(gamegen::setModTime(savePath, 1068387394, 250));
+    ASSERT_TRUE(gamegen::writeFile(at("SAVE/Профиль/Слот 1/game.BAK"), "old backup"));
+
+    SaveList list;
+    list.setProgramDirectory(rString(dir.c_str()));
+    ASSERT_TRUE(list.scan());
+    ASSERT_EQ(list.getCount(), 1u);
+    ASSERT_EQ(list.mods.getCount(), 2u);
+    SaveGame* save = list.save(0);
+    EXPECT_STREQ(save->label().text(), "[2003/11/09 14:16:34 Профиль] Слот 1");
+    ASSERT_EQ(save->installed.getCount(), 2u);
+    ModInfo* armor = save->installed[0];
+    ModInfo* linked = save->installed[1];
+    EXPECT_EQ(std::string(armor->name.text()), gamegen::cp1251("Моды\\Броня"));
+    EXPECT_EQ(std::string(linked->name.text()), gamegen::cp1251("Моды\\Связь"));
+    EXPECT_STREQ(linked->description.text(), "Linked mod");
+
+    const std::string former = gamegen::readFile(savePath).value();
+    ASSERT_TRUE(save->swapMods(armor, linked));
+    ASSERT_TRUE(list.saveAll());
+    const std::string saveDir = at("SAVE/Профиль/Слот 1");
+    EXPECT_EQ(gamegen::readFile(savePath).value(),
+              rewritten(former, {gamegen::cp1251("Моды\\Связь"), gamegen::cp1251("Моды\\Броня")},
+                        gamegen::entriesOffset + 1 + 10 + 1 + 10));
+    // The backup that existed in another letter case was replaced, not doubled.
+    EXPECT_EQ(gamegen::readFile(saveDir + "/game.BAK").value(), former);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(saveDir))
+        ++files;
+    EXPECT_EQ(files, 2u);
+    int64_t seconds = 0;
+    long nanoseconds = 0;
+    ASSERT_TRUE(gamegen::getModTime(savePath, &seconds, &nanoseconds));
+    EXPECT_EQ(seconds, 1068387394);
+    EXPECT_EQ(nanoseconds, 250);
+    gamegen::removeTree(elsewhere);
+}
+
+TEST_F(SaveListTest, SaveAllWritesModifiedSavesInOrderAndStopsAtTheFirstFailure) {
+    ASSERT_TRUE(gamegen::makeMod(dir, "A", std::string("A")));
+    ASSERT_TRUE(gamegen::makeMod(dir, "B", std::string("B")));
+    const auto full = gamegen::Save::withNames({"A"}, "tail", 1);
+    gamegen::Save shortFile; // count 0 on 8 bytes: readable, not writable
+    shortFile.blockSize = 0;
+    // Three groups, one save each, so that the walk order is the only unknown.
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/G1/S", full, 1068387394, 0));
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/G2/S", shortFile, 1068387394, 0));
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/G3/S", full, 1068387394, 0));
+    SaveList list;
+    list.setProgramDirectory(rString(dir.c_str()));
+    ASSERT_TRUE(list.scan());
+    ASSERT_EQ(list.getCount(), 3u);
+    EXPECT_TRUE(list.saveAll()); // nothing modified: nothing written
+    EXPECT_FALSE(std::filesystem::exists(at("save/G1/S/game.bak")));
+
+    ModInfo* b = list.mods.findByName("B");
+    for (uint32_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(list.save(i)->addMod(b));
+    EXPECT_FALSE(list.saveAll());
+    // Saves before the short one are written, the short one and those after it are not.
+    bool seenFailure = false;
+    for (uint32_t i = 0; i < 3; ++i) {
+        const SaveGame* save = list.save(i);
+        const bool isShort = std::string(save->path.text()).find("/G2/") != std::string::npos;
+        seenFailure = seenFailure || isShort;
+        EXPECT_EQ(save->modified, seenFailure ? 1u : 0u) << save->path.text();
+        const std::string backup =
+            std::string(save->path.text())
+                .replace(std::string(save->path.text()).size() - 3, 3, "bak");
+        EXPECT_EQ(std::filesystem::exists(backup), !seenFailure) << save->path.text();
+    }
+    EXPECT_EQ(bytesOf("save/G2/S/game.sav"), gamegen::saveBytes(shortFile));
+}
+
+} // namespace
