@@ -1,0 +1,91 @@
+// ui/qtdialogview.h - the main dialog's window: Qt widgets laid out as the dialog template, which
+// carry out the logic's control operations and pass the user's actions to its handlers.
+#pragma once
+
+#include "dialog.h"
+
+#include <QDialog>
+#include <QIcon>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPainter;
+class QPushButton;
+
+class QtDialogView : public QDialog, public DialogView {
+    Q_OBJECT
+
+public:
+    // Size of the dialog template in dialog units.
+    static constexpr int templateWidth = 252;
+    static constexpr int templateHeight = 155;
+
+    explicit QtDialogView(QWidget* parent = nullptr);
+    ~QtDialogView() override;
+
+    // Binds the logic that handles this window's events and runs its initialisation.
+    void start(ModManagerDialog& dialog);
+
+    // Dialog units to pixels with the dialog font's metrics (rounded like the window system).
+    QRect mapDialogRect(int x, int y, int width, int height) const;
+    int baseUnitX() const { return unitX; }
+    int baseUnitY() const { return unitY; }
+
+    QComboBox* saveChoices() const { return choices; }
+    QListWidget* rows(ModRows list) const;
+    QPushButton* button(int id) const;
+    QLabel* installedLabel() const { return labelInstalled; }
+    QLabel* availableLabel() const { return labelAvailable; }
+
+    // DialogView
+    int addChoice(const char* text, SaveGame* record) override;
+    void setChoiceRecord(int position, SaveGame* record) override;
+    int chosenChoice() const override;
+    SaveGame* choiceRecord(int position) const override;
+    void choose(int position) override;
+    int addRow(ModRows list, const char* text, ModInfo* record) override;
+    int rowCount(ModRows list) const override;
+    int selectedRow(ModRows list) const override;
+    ModInfo* rowRecord(ModRows list, int position) const override;
+    void deleteFirstRow(ModRows list) override;
+    void selectRow(ModRows list, int position) override;
+    void enableButton(int id, bool enabled) override;
+    void showError(const char* text) override;
+    void endDialog(bool ok) override;
+    IconHandle loadIcon(uint32_t resourceId) override;
+    void setIcon(IconHandle icon, bool large) override;
+    bool isIconic() const override;
+    void clientSize(int& width, int& height) const override;
+    void systemIconSize(int& width, int& height) const override;
+    void eraseIconBackground() override;
+    void drawIcon(int x, int y, IconHandle icon) override;
+    void defaultPaint() override;
+
+public slots:
+    // OK (the button or Enter) asks the logic, which writes and then closes.
+    void accept() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPushButton* makeButton(const char* text, int id, int x, int y, int width, int height);
+
+    ModManagerDialog* logic = nullptr;
+    int unitX = 1;
+    int unitY = 1;
+    QComboBox* choices = nullptr;
+    QListWidget* installed = nullptr;
+    QListWidget* available = nullptr;
+    QLabel* labelInstalled = nullptr;
+    QLabel* labelAvailable = nullptr;
+    QPushButton* install = nullptr;
+    QPushButton* remove = nullptr;
+    QPushButton* moveUp = nullptr;
+    QPushButton* moveDown = nullptr;
+    QPushButton* cancel = nullptr;
+    QPushButton* ok = nullptr;
+    QIcon appIcon;
+    QPainter* painter = nullptr; // while paintEvent runs
+};
