@@ -1,0 +1,254 @@
+// tests/ui/dialog_window_test.cpp - the real dialog window, driven offscreen with simulated
+// clicks, double-clicks and keys, checked on screen and on disk.
+#include "dialog.h"
+#include "gamegen.h"
+#include "qtdialogview.h"
+#include "rposix.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <ostream>
+
+// Readable failure messages for Qt texts.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << '"' << texts.join(QStringLiteral("\", \"")).toStdString() << '"';
+}
+
+namespace {
+
+class DialogWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        dir = gamegen::makeTempDirectory("dialog_window_test");
+        ASSERT_FALSE(dir.empty());
+        for (const char* name : {"Alpha", "beta", "Gamma"})
+            ASSERT_TRUE(gamegen::makeMod(dir, std::string("Mods/") + name, name));
+        using gamegen::Save;
+        ASSERT_TRUE(gamegen::writeSave(dir, "save/P/Old", Save::withNames({"Mods\\Alpha"}, "", 1),
+                                       1000000000, 0));
+        ASSERT_TRUE(gamegen::writeSave(dir, "save/P/New",
+                                       Save::withNames({"Mods\\Alpha", "Mods\\Gamma"}, "", 2),
+                                       1600000000, 0));
+        for (const char* slot : {"Old", "New"})
+            before[slot[0] == 'N'] = *gamegen::readFile(savePath(slot));
+        saves.setProgramDirectory(rString(dir.c_str()));
+        window = std::make_unique<QtDialogView>();
+        dialog = std::make_unique<ModManagerDialog>(*window, saves);
+        window->start(*dialog);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        rPosix::setFaultHook(nullptr);
+        dialog.reset();
+        window.reset();
+        gamegen::removeTree(dir);
+    }
+
+    std::string savePath(const char* slot) { return dir + "/save/P/" + slot + "/game.sav"; }
+    bool unchanged(const char* slot) {
+        return gamegen::readFile(savePath(slot)) == before[slot[0] == 'N'] &&
+               !gamegen::readFile(dir + "/save/P/" + slot + "/game.bak");
+    }
+    QListWidget* list(ModRows l) { return window->rows(l); }
+    QStringList texts(ModRows l) {
+        QStringList out;
+        for (int i = 0; i < list(l)->count(); ++i)
+            out << list(l)->item(i)->text();
+        return out;
+    }
+    QPoint rowPoint(ModRows l, int row) {
+        return list(l)->visualItemRect(list(l)->item(row)).center();
+    }
+    void click(ModRows l, int row) {
+        QTest::mouseClick(list(l)->viewport(), Qt::LeftButton, {}, rowPoint(l, row));
+    }
+    // A double-click arrives as a click, then the double-click event.
+    void doubleClick(ModRows l, int row) {
+        click(l, row);
+        QTest::mouseDClick(list(l)->viewport(), Qt::LeftButton, {}, rowPoint(l, row));
+    }
+    void press(int id) { QTest::mouseClick(window->button(id), Qt::LeftButton); }
+    // Buttons 131..134 as "1" and "0".
+    QString buttons() {
+        QString out;
+        for (int id = 131; id <= 134; ++id)
+            out += window->button(id)->isEnabled() ? '1' : '0';
+        return out;
+    }
+
+    std::string dir;
+    std::string before[2];
+    SaveList saves;
+    std::unique_ptr<QtDialogView> window;
+    std::unique_ptr<ModManagerDialog> dialog;
+};
+
+TEST_F(DialogWindowTest, ControlsSitWhereTheTemplatePutsThemInTabOrder) {
+    EXPECT_EQ(window->windowTitle(), "Tarvex v1.1");
+    const QString family = QFontInfo(window->font()).family();
+    EXPECT_TRUE(family == "Arial" || family == "Liberation Sans") << family.toStdString();
+    EXPECT_EQ(window->size(), window->mapDialogRect(0, 0, 252, 155).size());
+    EXPECT_EQ(window->rows(ModRows::installed)->geometry(), window->mapDialogRect(7, 29, 107, 100));
+    EXPECT_EQ(window->rows(ModRows::available)->geometry(),
+              window->mapDialogRect(138, 29, 107, 100));
+    const struct {
+        int id, x, y, w;
+        const char* text;
+    } buttonsOfTemplate[] = {{131, 118, 40, 17, "<<"},    {132, 118, 60, 17, "X"},
+                             {2, 137, 135, 50, "Cancel"}, {1, 195, 135, 50, "OK"},
+                             {133, 118, 81, 17, "^"},     {134, 118, 102, 17, "v"}};
+    for (const auto& b : buttonsOfTemplate) {
+        EXPECT_EQ(window->button(b.id)->geometry(), window->mapDialogRect(b.x, b.y, b.w, 14));
+        EXPECT_EQ(window->button(b.id)->text(), b.text);
+    }
+    EXPECT_TRUE(window->button(1)->isDefault());
+    const QRect combo = window->saveChoices()->geometry();
+    EXPECT_EQ(combo.topLeft(), window->mapDialogRect(7, 7, 0, 0).topLeft());
+    EXPECT_EQ(combo.width(), window->mapDialogRect(7, 7, 238, 0).width());
+    EXPECT_LE(combo.bottom(), window->installedLabel()->geometry().top());
+    EXPECT_EQ(window->installedLabel()->geometry(), window->mapDialogRect(7, 20, 107, 8));
+    EXPECT_EQ(window->availableLabel()->geometry(), window->mapDialogRect(138, 20, 107, 8));
+    EXPECT_TRUE(window->installedLabel()->alignment() & Qt::AlignLeft);
+    EXPECT_TRUE(window->availableLabel()->alignment() & Qt::AlignRight);
+
+    QList<QWidget*> chain;
+    QWidget* w = window->saveChoices();
+    do {
+        if (w->focusPolicy() & Qt::TabFocus)
+            chain << w;
+        w = w->nextInFocusChain();
+    } while (w != window->saveChoices());
+    const QList<QWidget*> expected = {
+        window->saveChoices(), list(ModRows::installed), list(ModRows::available),
+        window->button(131),   window->button(132),      window->button(2),
+        window->button(1),     window->button(133),      window->button(134)};
+    EXPECT_EQ(chain, expected);
+}
+
+TEST_F(DialogWindowTest, ClicksEditTheChosenSaveAndChoosingAnotherRebuildsInstalled) {
+    ASSERT_EQ(window->saveChoices()->currentIndex(), 1);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha", "Gamma"}));
+    EXPECT_EQ(texts(ModRows::available), QStringList({"Alpha", "beta", "Gamma"}));
+    EXPECT_EQ(buttons(), "0000");
+
+    doubleClick(ModRows::available, 1); // beta
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha", "Gamma", "beta"}));
+    EXPECT_EQ(window->selectedRow(ModRows::available), 1);
+    click(ModRows::installed, 2);
+    EXPECT_EQ(buttons(), "1110");
+    press(133);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha", "beta", "Gamma"}));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 1);
+    EXPECT_EQ(buttons(), "1111");
+    press(134);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha", "Gamma", "beta"}));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 2);
+    click(ModRows::installed, 0);
+    press(132);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma", "beta"}));
+    EXPECT_EQ(buttons(), "1000");
+    doubleClick(ModRows::installed, 1);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma"}));
+
+    click(ModRows::installed, 0);
+    QTest::keyClick(window->saveChoices(), Qt::Key_Up); // the older save
+    EXPECT_EQ(window->saveChoices()->currentIndex(), 0);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha"}));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), -1);
+}
+
+TEST_F(DialogWindowTest, OkAndEnterWriteExactlyTheChangedSaves) {
+    QTest::keyClick(window.get(), Qt::Key_Return); // nothing changed
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(unchanged("Old") && unchanged("New"));
+
+    window->show();
+    click(ModRows::available, 1);
+    press(131);
+    press(1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(unchanged("Old"));
+    EXPECT_EQ(gamegen::readFile(dir + "/save/P/New/game.bak"), before[1]);
+    EXPECT_EQ(gamegen::readFile(savePath("New"))->substr(gamegen::entriesOffset),
+              "\x14Mods\\Alpha\x14Mods\\Gamma\x12Mods\\beta");
+}
+
+TEST_F(DialogWindowTest, CancelEscAndTheCloseBoxWriteNothing) {
+    for (int way = 0; way < 3; ++way) {
+        window->show();
+        click(ModRows::available, 1);
+        press(131);
+        if (way == 0)
+            press(2);
+        else if (way == 1)
+            QTest::keyClick(window.get(), Qt::Key_Escape);
+        else
+            window->close();
+        EXPECT_FALSE(window->isVisible()) << way;
+        EXPECT_EQ(window->result(), QDialog::Rejected) << way;
+    }
+    EXPECT_TRUE(unchanged("Old") && unchanged("New"));
+}
+
+TEST_F(DialogWindowTest, FailedWriteShowsTheErrorBoxAndKeepsTheDialogOpen) {
+    click(ModRows::installed, 0);
+    press(132);
+    rPosix::setFaultHook(
+        [](rPosix::Op op, const char*) { return op == rPosix::Op::rename ? 5 : 0; });
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttonCount = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            caption = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttonCount = int(box->buttons().size());
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    poll.start(10);
+    press(1);
+    poll.stop();
+    EXPECT_EQ(text, "Error saving saves. May be share violation ?");
+    EXPECT_EQ(caption, "Tarvex");
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(buttonCount, 1);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(unchanged("New"));
+    rPosix::setFaultHook(nullptr);
+    press(1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(gamegen::readFile(savePath("New"))->substr(gamegen::entriesOffset),
+              "\x14Mods\\Gamma");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
