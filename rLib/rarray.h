@@ -4,6 +4,7 @@
 
 #include "robject.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -95,6 +96,10 @@ public:
         if (!rCHECK_TEXT("check(index<=count,erArrayIndex,NULL,index)", index <= count,
                          erArrayIndex, nullptr, index))
             return 0;
+        // A source among this array's own elements is found again by its offset after growth.
+        const bool inside = items != nullptr && source >= items && source < items + count &&
+                            n <= count - uint32_t(source - items);
+        const size_t offset = inside ? size_t(source - items) : 0;
         const uint64_t needed = uint64_t(count) + n;
         if (needed > limit) {
             const uint64_t step = delta > needed ? uint64_t(delta) : needed;
@@ -107,7 +112,16 @@ public:
             return 0;
         std::memmove(static_cast<void*>(items + index + n), items + index,
                      size_t(count - index) * sizeof(T));
-        std::memmove(static_cast<void*>(items + index), source, size_t(n) * sizeof(T));
+        if (inside) {
+            // The growth may have moved the block, and the tail move shifted the source's part at
+            // or after index by n.
+            const size_t before = offset < index ? std::min<size_t>(index - offset, n) : 0;
+            std::memcpy(static_cast<void*>(items + index), items + offset, before * sizeof(T));
+            std::memcpy(static_cast<void*>(items + index + before), items + offset + before + n,
+                        (n - before) * sizeof(T));
+        } else {
+            std::memmove(static_cast<void*>(items + index), source, size_t(n) * sizeof(T));
+        }
         count += n;
         return 1;
     }

@@ -1,5 +1,6 @@
 // rLib/robject.cpp - the root object's error state, assertion reports and memory wrappers.
 #include "robject.h"
+#include "rresource.h"
 #include "rstring.h"
 
 #include <atomic>
@@ -72,8 +73,12 @@ void rObject::assignError(uint32_t newCode, const char* newSubject, uint32_t new
 const char* rObject::errorText(rString& out, bool clear) {
     out.clear();
     if (code != 0 && errorGroup(code) != 0) {
+        // An error without a subject takes its own template where the message has one; an empty
+        // template counts as none.
         rString pattern;
-        if (pattern.loadString(errorMessage(code)) && !pattern.isEmpty())
+        if ((subject == nullptr && pattern.loadString(rNoSubjectTemplate + errorMessage(code)) &&
+             !pattern.isEmpty()) ||
+            (pattern.loadString(errorMessage(code)) && !pattern.isEmpty()))
             rString::format(out, pattern.text(), subject != nullptr ? subject : "", value);
         else
             rString::format(out, "Unspecified error = %u", errorMessage(code));

@@ -12,18 +12,29 @@ struct StringEntry {
 };
 
 // Each template takes the error's subject (%s) and value (%u), in that order; a template may
-// leave the value out. Subjects that are usually none are placed where an empty text reads well.
+// leave the value out. An error without a subject uses the template at rNoSubjectTemplate + its
+// message number, which begins with the empty subject.
 constexpr StringEntry stringTable[] = {
     {10004, "Cannot read the file \"%s\"."},
     {10005, "Unexpected end of the file \"%s\"."},
     {10006, "Cannot write the file \"%s\"."},
-    {10007, "Cannot seek%s to offset %u."},
+    {10007, "Cannot seek in the file \"%s\" to offset %u."},
     {10008, "Cannot close the file \"%s\"."},
     {10009, "Cannot open the file \"%s\"."},
     {10018, "Thread operation \"%s\" failed (system error %u)."},
-    {10021, "Index out of range%s: %u."},
-    {10022, "Not enough memory%s: %u bytes requested."},
-    {10023, "Operation cancelled%s."},
+    {10021, "Index out of range in \"%s\": %u."},
+    {10022, "Not enough memory for \"%s\": %u bytes requested."},
+    {10023, "Operation \"%s\" cancelled."},
+    {30004, "%sA stored text is too long to be read."},
+    {30005, "%sUnexpected end of the data."},
+    {30006, "%sCannot write the file."},
+    {30007, "%sCannot seek to offset %u."},
+    {30008, "%sCannot close the file."},
+    {30009, "%sCannot open the file."},
+    {30018, "%sA thread operation failed (system error %u)."},
+    {30021, "%sIndex out of range: %u."},
+    {30022, "%sNot enough memory: %u bytes requested."},
+    {30023, "%sOperation cancelled."},
 };
 
 uint32_t blockOf(uint32_t id) {

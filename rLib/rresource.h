@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// Added to a message number: the id of that message's template for an error without a subject,
+// which reads without an empty name. It still takes the (empty) subject first.
+constexpr uint32_t rNoSubjectTemplate = 20000;
+
 // The string with this id, or null when the table has none.
 const char* findStringResource(uint32_t id);
 // Whether the block (id / 16 + 1) holding this id exists in the table, and its size in bytes.

@@ -54,6 +54,13 @@ TEST(rArray, growsByOneStepWhenFull) {
     ASSERT_EQ(chars.insertItems(hundred.c_str(), 0, 100), 1);
     ASSERT_EQ(chars.insertItems(hundred.c_str(), 100, 50), 1);
     EXPECT_EQ(chars.getLimit(), 1152u); // 128 + max(1024, 150)
+
+    // A source among the array's own elements (here straddling the index) survives the growth
+    // and the move of the tail.
+    ASSERT_EQ(a.insertItems(a.getItems(), 2, 10), 1);
+    EXPECT_EQ(a.getLimit(), 41u); // 20 + max(10, 21)
+    for (uint32_t i = 0; i < 21; ++i)
+        EXPECT_EQ(a[i], i < 2 ? i : i < 12 ? i - 2 : i - 10) << i;
 }
 
 TEST(rArray, insertAndRemoveCheckIndices) {
@@ -127,8 +134,7 @@ TEST(rArray, byteSizesBeyondThirtyTwoBitsFailUnchanged) {
     EXPECT_EQ(a.getLimit(), 10u);
 
     rArray<char> chars(16, 0xFFFFFFF0u);
-    chars.add('x');
-    for (int i = 0; i < 15; ++i)
+    for (int i = 0; i < 16; ++i)
         chars.add('y');
     EXPECT_EQ(chars.add('z'), 0); // the next step would pass 32 bits
     EXPECT_EQ(chars.errorCode(), erInsufMemory);
@@ -142,9 +148,7 @@ TEST(rArray, searchAndSortUseTheCallersOrder) {
     a.sort(compareValues);
     EXPECT_EQ(a[0], 10u);
     EXPECT_EQ(a[2], 30u);
-    uint32_t* found = a.search(20, compareValues);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found - a.getItems(), 1);
+    EXPECT_EQ(a.search(20, compareValues), a.getItems() + 1);
     EXPECT_EQ(a.search(25, compareValues), nullptr);
 }
 

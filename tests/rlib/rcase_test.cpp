@@ -38,14 +38,10 @@ TEST(rCase, foldingCoversAsciiAndCyrillicOnly) {
 }
 
 TEST(rCase, capitalizeGivesSentenceCase) {
-    rString s("hello. world.  bye");
-    EXPECT_EQ(str(s.capitalize()), "Hello. World.  Bye");
-    rString shout("SOME TEXT.\tMORE");
-    EXPECT_EQ(str(shout.capitalize()), "Some text.\tMore");
-    rString one("A");
-    EXPECT_EQ(str(one.capitalize()), "a");
-    rString trailing("end.   ");
-    EXPECT_EQ(str(trailing.capitalize()), "End.   ");
+    EXPECT_EQ(str(rString("hello. world.  bye").capitalize()), "Hello. World.  Bye");
+    EXPECT_EQ(str(rString("SOME TEXT.\tMORE").capitalize()), "Some text.\tMore");
+    EXPECT_EQ(str(rString("A").capitalize()), "a");
+    EXPECT_EQ(str(rString("end.   ").capitalize()), "End.   ");
 }
 
 TEST(rCase, compareNoCaseOrdersByFoldedBytes) {

@@ -10,10 +10,6 @@
 
 namespace {
 int hookCalls = 0;
-void countingHook(rObject*, int level) {
-    EXPECT_EQ(level, 5);
-    ++hookCalls;
-}
 } // namespace
 
 TEST(rObject, freshObjectHasNoErrorAndPassesChecks) {
@@ -69,7 +65,10 @@ TEST(rObject, checksAreStickyPerGroupAndLevel) {
 }
 
 TEST(rObject, setErrorReturnsThePreviousCodeAndLogsOnlyErrors) {
-    const rErrorHook previous = setErrorHook(countingHook);
+    const rErrorHook previous = setErrorHook([](rObject*, int level) {
+        EXPECT_EQ(level, 5);
+        ++hookCalls;
+    });
     hookCalls = 0;
     rObject o;
     EXPECT_EQ(o.setError(erFileIO, "f", 1), 0u);
@@ -93,14 +92,20 @@ TEST(rObject, errorTextUsesTemplatesOrTheNumericFallback) {
     EXPECT_STREQ(memory.errorText(out, true), "Not enough memory: 1152 bytes requested.");
     EXPECT_FALSE(memory.hasError());
 
+    // Without a subject no empty name is shown.
+    EXPECT_STREQ(rObject(erFileIO, nullptr, 9).errorText(out),
+                 "A stored text is too long to be read.");
+    EXPECT_STREQ(rObject(erFileEof, nullptr, 0).errorText(out), "Unexpected end of the data.");
     // Every code of the system has a template that takes its subject and value.
     for (uint32_t code : {erFileIO, erFileEof, erFileWrite, erFileSeek, erFileClose, erFileOpen,
-                          erThread, erArrayIndex, erInsufMemory, erCancelled}) {
-        rObject e(code, "S", 1);
-        const std::string text = e.errorText(out);
-        EXPECT_EQ(text.find("Unspecified"), std::string::npos) << std::hex << code;
-        EXPECT_EQ(text.find('%'), std::string::npos) << text;
-    }
+                          erThread, erArrayIndex, erInsufMemory, erCancelled})
+        for (const char* subject : {"S", static_cast<const char*>(nullptr)}) {
+            const std::string text = rObject(code, subject, 1).errorText(out);
+            EXPECT_EQ(text.find("Unspecified"), std::string::npos) << std::hex << code;
+            EXPECT_EQ(text.find('%'), std::string::npos) << text;
+            EXPECT_EQ(text.find("\"\""), std::string::npos) << text;
+            EXPECT_EQ(text.find("\"S\"") != std::string::npos, subject != nullptr) << text;
+        }
 
     rObject unknown(0x05010063, "x", 1); // message 99 has no template
     EXPECT_STREQ(unknown.errorText(out, true), "Unspecified error = 99");
@@ -140,9 +145,6 @@ TEST(rMemory, wrappersHandleZeroSizesAndNullTexts) {
     ASSERT_NE(empty, nullptr);
     EXPECT_STREQ(empty, "");
     memFree(empty);
-    char* copy = memDup("subject");
-    EXPECT_STREQ(copy, "subject");
-    memFree(copy);
 }
 
 TEST(rMemory, poolServesItsRangesInOrderAndNeverTakesBack) {

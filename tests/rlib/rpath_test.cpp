@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace {
 rString win(const char* text) {
@@ -20,37 +19,21 @@ std::string str(const rString& s) {
     return s.text();
 }
 
-std::string absoluteWin(const char* name, const char* base = nullptr) {
-    rString s = win(name);
-    return s.makeAbsolute(base).text();
-}
-
-std::string absoluteUnix(const char* name, const char* base = nullptr) {
-    rString s(name);
-    return s.makeAbsolute(base).text();
-}
-
 // Runs a test body with the current directory in a fresh temporary directory.
-class CurrentDirectory {
-public:
+struct CurrentDirectory {
     CurrentDirectory() {
-        EXPECT_NE(::getcwd(previous, sizeof previous), nullptr);
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/rpath-XXXXXX";
         EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        EXPECT_EQ(::chdir(pattern.c_str()), 0);
-        char real[PATH_MAX];
-        EXPECT_NE(::getcwd(real, sizeof real), nullptr);
-        path = real;
+        std::filesystem::current_path(pattern);
+        path = std::filesystem::current_path().string();
     }
     ~CurrentDirectory() {
-        EXPECT_EQ(::chdir(previous), 0);
-        ::rmdir(path.c_str());
+        std::filesystem::current_path(previous);
+        std::filesystem::remove(path);
     }
+    std::filesystem::path previous = std::filesystem::current_path();
     std::string path;
-
-private:
-    char previous[PATH_MAX];
 };
 } // namespace
 
@@ -62,9 +45,8 @@ TEST(rPath, windowsStyleSplitsNamesAfterSeparatorsAndDrives) {
     EXPECT_EQ(str(full.getBaseName()), "file");
     EXPECT_EQ(full.getDirectory().getSeparator(), '\\');
 
-    const rString drive = win("C:file.txt");
-    EXPECT_EQ(str(drive.getFileName()), "file.txt");
-    EXPECT_EQ(str(drive.getDirectory()), "C:");
+    EXPECT_EQ(str(win("C:file.txt").getFileName()), "file.txt");
+    EXPECT_EQ(str(win("C:file.txt").getDirectory()), "C:");
 
     const rString dotFile = win(".bak");
     EXPECT_EQ(str(dotFile.getExtension()), "");
@@ -82,55 +64,43 @@ TEST(rPath, windowsStyleSplitsNamesAfterSeparatorsAndDrives) {
     EXPECT_EQ(str(dotted.setExtension("bak")), "dir.d\\file.bak");
 }
 
+TEST(rPath, unixStyleSplitsOnlyOnSlashes) {
+    const rString s("/a/b.c");
+    EXPECT_TRUE(s.isUnixStyle());
+    EXPECT_EQ(str(s.getFileName()), "b.c");
+    EXPECT_EQ(str(s.getDirectory()), "/a/");
+    EXPECT_EQ(str(rString("C:file").getFileName()), "C:file");
+    EXPECT_EQ(str(rString("a\\b.txt").getFileName()), "a\\b.txt");
+}
+
 TEST(rPath, extensionsAreReplacedOrAdded) {
-    rString s("game.sav");
-    EXPECT_EQ(str(s.setExtension("bak")), "game.bak");
-    rString bare("game");
-    EXPECT_EQ(str(bare.setExtension("bak")), "game.bak");
-    rString emptyExt("game.sav");
-    EXPECT_EQ(str(emptyExt.setExtension("")), "game.");
+    EXPECT_EQ(str(rString("game.sav").setExtension("bak")), "game.bak");
+    EXPECT_EQ(str(rString("game").setExtension("bak")), "game.bak");
+    EXPECT_EQ(str(rString("game.sav").setExtension("")), "game.");
     rString add("game");
     EXPECT_EQ(str(add.addExtension("sav")), "game.sav");
     EXPECT_EQ(str(add.addExtension("bak")), "game.sav");
 }
 
 TEST(rPath, separatorsAreAddedAndRemovedExceptAtRoots) {
-    for (const char* keep : {"C:\\", "\\", "C:"}) {
-        rString s = win(keep);
-        EXPECT_EQ(str(s.removeSeparator()), keep);
-    }
-    rString dir = win("C:\\dir\\");
-    EXPECT_EQ(str(dir.removeSeparator()), "C:\\dir");
-    rString twice = win("dir\\\\");
-    EXPECT_EQ(str(twice.removeSeparator()), "dir\\");
+    for (const char* keep : {"C:\\", "\\", "C:"})
+        EXPECT_EQ(str(win(keep).removeSeparator()), keep);
+    EXPECT_EQ(str(win("C:\\dir\\").removeSeparator()), "C:\\dir");
+    EXPECT_EQ(str(win("dir\\\\").removeSeparator()), "dir\\");
 
-    rString empty = win("");
-    EXPECT_EQ(str(empty.addSeparator()), "");
-    rString ends = win("C:\\dir\\");
-    EXPECT_EQ(str(ends.addSeparator()), "C:\\dir\\");
-    rString plain = win("C:\\dir");
-    EXPECT_EQ(str(plain.addSeparator()), "C:\\dir\\");
+    EXPECT_EQ(str(win("").addSeparator()), "");
+    EXPECT_EQ(str(win("C:\\dir\\").addSeparator()), "C:\\dir\\");
+    EXPECT_EQ(str(win("C:\\dir").addSeparator()), "C:\\dir\\");
 
-    rString usr("/usr/lib/");
-    EXPECT_EQ(str(usr.removeSeparator()), "/usr/lib");
-    rString root("/");
-    EXPECT_EQ(str(root.removeSeparator()), "/");
-    rString colon("a:/"); // no drives in Unix style
-    EXPECT_EQ(str(colon.removeSeparator()), "a:");
-}
-
-TEST(rPath, unixStyleSplitsOnlyOnSlashes) {
-    const rString s("/a/b.c");
-    EXPECT_TRUE(s.isUnixStyle());
-    EXPECT_EQ(str(s.getFileName()), "b.c");
-    EXPECT_EQ(str(s.getDirectory()), "/a/");
-    const rString drive("C:file");
-    EXPECT_EQ(str(drive.getFileName()), "C:file");
-    const rString back("a\\b.txt");
-    EXPECT_EQ(str(back.getFileName()), "a\\b.txt");
+    EXPECT_EQ(str(rString("/usr/lib/").removeSeparator()), "/usr/lib");
+    EXPECT_EQ(str(rString("/").removeSeparator()), "/");
+    EXPECT_EQ(str(rString("a:/").removeSeparator()), "a:"); // no drives in Unix style
 }
 
 TEST(rPath, makeAbsoluteResolvesParentAndCurrentReferences) {
+    const auto absoluteWin = [](const char* name, const char* base = nullptr) {
+        return str(win(name).makeAbsolute(base));
+    };
     EXPECT_EQ(absoluteWin("C:\\a\\b\\..\\c"), "C:\\a\\c");
     EXPECT_EQ(absoluteWin("C:\\a\\.\\b"), "C:\\a\\b");
     EXPECT_EQ(absoluteWin("C:\\a\\b\\."), "C:\\a\\b\\");
@@ -142,48 +112,41 @@ TEST(rPath, makeAbsoluteResolvesParentAndCurrentReferences) {
     EXPECT_EQ(absoluteWin("..\\x\\..\\y", "C:\\g\\h\\"), "C:\\g\\y");
     EXPECT_EQ(absoluteWin("C:\\a\\b\\.."), "C:\\a\\");
 
+    const auto absoluteUnix = [](const char* name, const char* base = nullptr) {
+        return str(rString(name).makeAbsolute(base));
+    };
     EXPECT_EQ(absoluteUnix("/a/b/../c"), "/a/c");
     EXPECT_EQ(absoluteUnix("/a/./b"), "/a/b");
     EXPECT_EQ(absoluteUnix("/../x"), "/x");
     EXPECT_EQ(absoluteUnix("x.txt", "/g"), "/g/x.txt");
     EXPECT_EQ(absoluteUnix("../../y", "/g/h/i"), "/g/y");
     EXPECT_EQ(absoluteUnix("/usr/lib"), "/usr/lib");
-}
 
-TEST(rPath, makeAbsoluteFallsBackToTheCurrentDirectory) {
+    // Without a base, the current directory; only a name of the other style is reported.
     CurrentDirectory cwd;
     resetAssertionReports();
     EXPECT_EQ(absoluteUnix("save/game.sav"), cwd.path + "/save/game.sav");
     EXPECT_EQ(absoluteUnix("./x"), cwd.path + "/x");
-    EXPECT_EQ(assertionCount(), 0u); // the Unix style is this platform's own
-
-    rString foreign = win("x");
-    foreign.makeAbsolute();
+    EXPECT_EQ(assertionCount(), 0u);
+    EXPECT_EQ(absoluteWin("x"), cwd.path + "\\x");
     EXPECT_EQ(assertionCount(), 1u);
     expectReportAt("isUnixStyle()", "rLib/rstring", nullptr);
-    EXPECT_EQ(str(foreign), cwd.path + "\\x");
 }
 
 TEST(rPath, makeRelativeExpressesNamesAgainstABase) {
-    rString inside = win("C:\\g\\save\\game.sav");
-    EXPECT_EQ(str(inside.makeRelative("C:\\g", false)), "save\\game.sav");
-    rString sibling = win("C:\\g\\a\\x");
-    EXPECT_EQ(str(sibling.makeRelative("C:\\g\\b\\c", true)), "..\\..\\a\\x");
-    rString shorter = win("C:\\g\\a\\x");
-    EXPECT_EQ(str(shorter.makeRelative("C:\\g\\b\\c", false)), "C:\\g\\a\\x");
-    rString otherDrive = win("D:\\x");
-    EXPECT_EQ(str(otherDrive.makeRelative("C:\\g", true)), "D:\\x");
-    rString same = win("C:\\g\\");
-    EXPECT_EQ(str(same.makeRelative("C:\\g", false)), ".\\");
-    rString parent = win("C:\\g");
-    EXPECT_EQ(str(parent.makeRelative("C:\\g\\h", true)), "..\\");
-
-    rString unix("/srv/game/mods/a");
-    EXPECT_EQ(str(unix.makeRelative("/srv/game", false)), "mods/a");
+    const auto relative = [](rString s, const char* base, bool allowLonger) {
+        return str(s.makeRelative(base, allowLonger));
+    };
+    EXPECT_EQ(relative(win("C:\\g\\save\\game.sav"), "C:\\g", false), "save\\game.sav");
+    EXPECT_EQ(relative(win("C:\\g\\a\\x"), "C:\\g\\b\\c", true), "..\\..\\a\\x");
+    EXPECT_EQ(relative(win("C:\\g\\a\\x"), "C:\\g\\b\\c", false), "C:\\g\\a\\x");
+    EXPECT_EQ(relative(win("D:\\x"), "C:\\g", true), "D:\\x");
+    EXPECT_EQ(relative(win("C:\\g\\"), "C:\\g", false), ".\\");
+    EXPECT_EQ(relative(win("C:\\g"), "C:\\g\\h", true), "..\\");
+    EXPECT_EQ(relative(rString("/srv/game/mods/a"), "/srv/game", false), "mods/a");
 
     CurrentDirectory cwd;
-    rString here((cwd.path + "/sub/file").c_str());
     resetAssertionReports();
-    EXPECT_EQ(str(here.makeRelative(nullptr, false)), "sub/file");
+    EXPECT_EQ(relative(rString((cwd.path + "/sub/file").c_str()), nullptr, false), "sub/file");
     EXPECT_EQ(assertionCount(), 0u);
 }

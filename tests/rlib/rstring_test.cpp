@@ -21,6 +21,7 @@ TEST(rString, constructorsSizeTheBlockAndCopyTheSeparator) {
     EXPECT_EQ(empty.getLimit(), 128u);
     EXPECT_EQ(empty.getDelta(), 1024u);
     EXPECT_TRUE(empty.isEmpty());
+    EXPECT_EQ(empty.getSeparator(), '/');
 
     const std::string long200(200, 'x');
     rString longText(long200.c_str());
@@ -38,7 +39,6 @@ TEST(rString, constructorsSizeTheBlockAndCopyTheSeparator) {
     rString copy(windows);
     EXPECT_EQ(copy.getSeparator(), '\\');
     EXPECT_EQ(copy.getLimit(), windows.getLimit());
-    EXPECT_EQ(rString().getSeparator(), '/');
 }
 
 TEST(rString, assignmentAndConcatenationKeepOneTerminator) {
@@ -65,25 +65,21 @@ TEST(rString, assignmentAndConcatenationKeepOneTerminator) {
     target = static_cast<const char*>(nullptr);
     EXPECT_TRUE(target.isEmpty());
 
-    EXPECT_EQ(rString("bc").add('a'), 1);
     rString front("bc");
-    front.add('a');
+    EXPECT_EQ(front.add('a'), 1); // in front of the text
     EXPECT_EQ(str(front), "abc");
-}
 
-TEST(rString, characterAppendsGrowByOneStep) {
-    rString s;
+    // Characters are written in place while there is room, then the block grows by one step.
+    rString chars;
     for (int i = 0; i < 127; ++i)
-        s += 'x';
-    EXPECT_EQ(s.getLimit(), 128u);
-    s += 'y';
-    EXPECT_EQ(s.getLimit(), 1152u);
-    EXPECT_EQ(s.length(), 128u);
-    EXPECT_EQ(s.text()[127], 'y');
-    EXPECT_EQ(s.text()[128], 0);
+        chars += 'x';
+    EXPECT_EQ(chars.getLimit(), 128u);
+    chars += 'y';
+    EXPECT_EQ(chars.getLimit(), 1152u);
+    EXPECT_EQ(str(chars), std::string(127, 'x') + "y");
 }
 
-TEST(rString, substringsFollowTheMidRules) {
+TEST(rString, substringsAndBackwardSearchesFollowTheirRules) {
     const rString hello("hello");
     EXPECT_EQ(str(hello.mid(1, 2)), "el");
     EXPECT_EQ(str(hello.mid(5, 1)), "");
@@ -97,22 +93,19 @@ TEST(rString, substringsFollowTheMidRules) {
     EXPECT_EQ(str(abc.right(2)), "bc");
     EXPECT_EQ(str(abc.right(3)), "abc");
     EXPECT_EQ(str(abc.right(4)), "");
-}
 
-TEST(rString, findLastCharAndFindLastSearchBackwards) {
     EXPECT_EQ(rString("a.b.c").findLastChar('.', -1), 3);
-    EXPECT_EQ(rString("abc").findLastChar('.', -1), -1);
-    EXPECT_EQ(rString("abc").findLastChar('a', 0), 0);
+    EXPECT_EQ(abc.findLastChar('.', -1), -1);
+    EXPECT_EQ(abc.findLastChar('a', 0), 0);
     EXPECT_EQ(rString("a.b.c").findLastChar('.', 2), 1);
-    EXPECT_EQ(rString("abc").findLastChar('c', 100), 2); // a start beyond the text is clamped
-
-    const rString s("abcabc");
-    EXPECT_EQ(s.findLast("bc"), 4);
-    EXPECT_EQ(s.findLast("bc", 4), 1); // the occurrence at 4 does not end by index 4
-    EXPECT_EQ(s.findLast("zz"), -1);
+    EXPECT_EQ(abc.findLastChar('c', 100), 2); // a start beyond the text is clamped
+    const rString twice("abcabc");
+    EXPECT_EQ(twice.findLast("bc"), 4);
+    EXPECT_EQ(twice.findLast("bc", 4), 1); // the occurrence at 4 does not end by index 4
+    EXPECT_EQ(twice.findLast("zz"), -1);
 }
 
-TEST(rString, trimRemovesBlanksAndControlBytes) {
+TEST(rString, trimAndPaddingEditToTheWidth) {
     rString s(" \tx \r\n");
     s.trim();
     EXPECT_EQ(str(s), "x");
@@ -120,18 +113,17 @@ TEST(rString, trimRemovesBlanksAndControlBytes) {
     rString blanks("  \t ");
     blanks.trim();
     EXPECT_TRUE(blanks.isEmpty());
-}
 
-TEST(rString, paddingFillsToTheWidth) {
-    rString n("42");
-    n.padLeft(5, '0');
-    EXPECT_EQ(str(n), "00042");
-    rString c("ab");
-    c.center(7, '*');
-    EXPECT_EQ(str(c), "**ab***");
-    rString r("ab");
-    r.padRight(4, '.');
-    EXPECT_EQ(str(r), "ab..");
+    const auto padded = [](const char* text, void (rString::*pad)(uint32_t, char), uint32_t width,
+                           char ch) {
+        rString s(text);
+        (s.*pad)(width, ch);
+        return str(s);
+    };
+    EXPECT_EQ(padded("42", &rString::padLeft, 5, '0'), "00042");
+    EXPECT_EQ(padded("ab", &rString::center, 7, '*'), "**ab***");
+    EXPECT_EQ(padded("ab", &rString::padRight, 4, '.'), "ab..");
+    EXPECT_EQ(padded("abcd", &rString::padLeft, 3, '-'), "abcd"); // already wide enough
 }
 
 TEST(rString, growthBeyondThirtyTwoBitsFailsAndLeavesTheText) {
@@ -197,9 +189,7 @@ TEST(rString, formatGrowsForLongTextsAndReadsResources) {
     EXPECT_EQ(str(out), "Cannot open the file \"game.sav\".");
     rString::format(out, rResourceId(4242), "x");
     EXPECT_TRUE(out.isEmpty());
-}
 
-TEST(rString, loadStringUsesTheBlocksOfTheTable) {
     rString s("old");
     EXPECT_EQ(s.loadString(10022), 1);
     EXPECT_NE(str(s).find("%u"), std::string::npos);
@@ -226,24 +216,13 @@ TEST(rString, getTokenSplitsAndStopsOutsideTheText) {
     EXPECT_EQ(s.getToken(token, " ,"), 1);
     EXPECT_EQ(str(token), "b");
     EXPECT_EQ(s.getToken(token, " ,"), 0);
-    EXPECT_EQ(s.getToken(token, " ,"), 0);
-
     s.setTokenPos(1000);
     EXPECT_EQ(s.getToken(token, ","), 0);
+
     rString trailing("x;;");
     EXPECT_EQ(trailing.getToken(token, ";"), 1);
     EXPECT_EQ(trailing.getToken(token, ";"), 0);
     EXPECT_TRUE(token.isEmpty());
-}
-
-TEST(rString, oemConversionRoundTripsCyrillic) {
-    // "Привет, Ёё" in code page 1251.
-    const char ansi[] = "\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xB8";
-    rString s(ansi);
-    s.toOem();
-    EXPECT_EQ(str(s), "\x8F\xE0\xA8\xA2\xA5\xE2, \xF0\xF1");
-    s.toAnsi();
-    EXPECT_EQ(str(s), ansi);
 }
 
 TEST(rString, updateLengthNeverReadsPastTheBlock) {
