@@ -28,6 +28,7 @@ int rFile::systemFlags(uint32_t mode) {
 
 bool rFile::open(const char* fileName, uint32_t newMode) {
     close();
+    clearError(); // a failure to close the previous file is not this file's
     rASSERT(fileName != NULL);
     name = fileName;
     name.makeAbsolute();
@@ -133,7 +134,8 @@ bool rFile::setTime(rDateTime time) {
 }
 
 bool rFile::commit() {
-    if (!flushPending() || descriptor == -1)
+    // An earlier failed write has lost bytes already: that is no successful commit either.
+    if (!flush(-1) || descriptor == -1)
         return false;
     return rPosix::fsync(descriptor) == 0;
 }

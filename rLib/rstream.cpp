@@ -303,38 +303,14 @@ bool rStream::readString(rString& str, uint32_t max) {
 }
 
 char* rStream::readString() {
-    uint32_t length = 0;
-    if (!readInt(length))
+    rString text;
+    if (!readString(text, 0))
         return nullptr;
-    uint64_t limit = 0;
-    char* block = nullptr;
-    uint32_t got = 0;
-    for (;;) {
-        const uint32_t chunk = length - got < stringChunk ? length - got : stringChunk;
-        const uint64_t needed = uint64_t(got) + chunk + 1;
-        if (needed > limit) {
-            uint64_t grown = limit * 2 > needed ? limit * 2 : needed;
-            if (grown > uint64_t(length) + 1)
-                grown = uint64_t(length) + 1;
-            void* bigger = memRealloc(block, size_t(grown));
-            if (bigger == nullptr) {
-                rCHECK(false, erInsufMemory, nullptr,
-                       uint32_t(grown > 0xFFFFFFFFu ? 0xFFFFFFFFu : grown));
-                memFree(block);
-                return nullptr;
-            }
-            block = static_cast<char*>(bigger);
-            limit = grown;
-        }
-        if (chunk == 0)
-            break;
-        if (!readExact(block + got, chunk)) {
-            memFree(block);
-            return nullptr;
-        }
-        got += chunk;
-    }
-    block[got] = 0;
+    const uint32_t n = text.length() + 1;
+    char* block = static_cast<char*>(memAlloc(n));
+    if (!rCHECK(block != nullptr, erInsufMemory, nullptr, n))
+        return nullptr;
+    std::memcpy(block, text.text(), n);
     return block;
 }
 

@@ -3,7 +3,6 @@
 #include "rdatetime.h"
 #include "stream_testutil.h"
 
-#include <array>
 #include <cstdlib>
 
 using DateTimeTest = StreamTest;
@@ -31,29 +30,26 @@ TEST_F(DateTimeTest, ComposeKeepsTheRangeAndTheLeapRule) {
 }
 
 TEST_F(DateTimeTest, RecomputeInvertsComposeAcrossTheWholeRange) {
-    rDateTime t, u;
-    // A step that is no multiple of a day or a year visits every kind of boundary.
-    for (uint64_t s = 0; s <= 4291833599u; s += 86400u * 37 + 3671) {
-        t.setSeconds(uint32_t(s));
-        ASSERT_TRUE(u.set(t.getYear() + 1901, t.getMonth(), t.getDay(), t.getHour(), t.getMinute(),
-                          t.getSecond()))
-            << s;
-        ASSERT_EQ(u.getSeconds(), uint32_t(s));
-    }
-    for (auto edge : {std::array<uint32_t, 3>{1904, 12, 31},
-                      {1905, 1, 1},
-                      {1904, 3, 1},
-                      {2036, 12, 31},
-                      {1903, 12, 31}}) {
-        ASSERT_TRUE(u.set(edge[0], edge[1], edge[2], 23, 59, 59));
-        t.setSeconds(u.getSeconds());
-        EXPECT_EQ(t.getYear() + 1901, edge[0]);
-        EXPECT_EQ(t.getMonth(), edge[1]);
-        EXPECT_EQ(t.getDay(), edge[2]);
-        EXPECT_EQ(t.getHour(), 23u);
-    }
-    t.setSeconds(86400);
-    EXPECT_STREQ(t.dateText().text(), "02.01.1901");
+    rDateTime t, u, first;
+    const auto inverts = [&](uint32_t s) {
+        t.setSeconds(s);
+        return u.set(t.getYear() + 1901, t.getMonth(), t.getDay(), t.getHour(), t.getMinute(),
+                     t.getSecond()) &&
+               u.getSeconds() == s;
+    };
+    // A step that is no multiple of a day or a year visits every kind of time of day.
+    for (uint64_t s = 0; s <= 4291833599u; s += 86400u * 37 + 3671)
+        ASSERT_TRUE(inverts(uint32_t(s))) << s;
+    // Both sides of the turn of every month, leap days included.
+    for (uint32_t y = 1901; y <= 2036; ++y)
+        for (uint32_t m = 1; m <= 12; ++m) {
+            ASSERT_TRUE(first.set(y, m, 1, 0, 0, 0));
+            ASSERT_TRUE(inverts(first.getSeconds())) << y << "-" << m;
+            ASSERT_EQ(t.number(), int32_t(y * 10000 + m * 100 + 1));
+            ASSERT_TRUE(first.getSeconds() == 0 || inverts(first.getSeconds() - 1)) << y << m;
+        }
+    EXPECT_TRUE(inverts(4291833599u));
+    EXPECT_EQ(t.number(), 20361231);
     t.reset();
     EXPECT_STREQ(t.dateText().text(), "01.01.1901");
     EXPECT_STREQ(t.timeText().text(), "00:00:00");
