@@ -29,8 +29,7 @@ rDirScan::rDirScan(const char* path, uint32_t scanMode, rFileSystem* fs) {
     const bool slash = (fileSystem->getFlags() & rFileSystem::slashSeparator) != 0;
     rString full;
     full.setUnixStyle(slash);
-    full = path != nullptr ? path : "";
-    full.setUnixStyle(slash); // assignment from text keeps the style; set it again to be sure
+    full = path != nullptr ? path : ""; // assignment from text keeps the style
     pattern = full.getFileName();
     directory = full.getDirectory();
     directory.setUnixStyle(slash);
@@ -136,10 +135,7 @@ bool rFileWalker::matchKind() {
     if ((info.kind & rFileInfo::kindDirectory) != 0) {
         if (info.name == "." || info.name == "..")
             return false;
-        rString* path = new rString(directory);
-        path->addSeparator();
-        *path += info.name;
-        current->paths.add(path);
+        current->paths.add(new rString(currentPath())); // the name has no separator yet
     }
     return rDirScan::matchKind();
 }

@@ -179,8 +179,13 @@ bool copyFile(const char* from, const char* to) {
         rPosix::close(in);
         return false;
     }
-    const int out = rPosix::open(to, O_WRONLY | O_CREAT | O_TRUNC, source.st_mode & 07777);
-    if (out < 0) {
+    // Non-blocking here too: a FIFO target without a reader must not stall the call. Only a
+    // regular file is a target; a FIFO or device is left alone, never written, chmod-ed or removed.
+    const int out =
+        rPosix::open(to, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK, source.st_mode & 07777);
+    if (out < 0 || rPosix::fstat(out, &target) != 0 || !S_ISREG(target.st_mode)) {
+        if (out >= 0)
+            rPosix::close(out);
         rPosix::close(in);
         return false;
     }
