@@ -76,22 +76,20 @@ void ModManagerDialog::OnListSelChanged() {
 }
 
 void ModManagerDialog::OnInstall() {
-    const int row = view.selectedRow(ModRows::available);
-    SaveGame* save = chosenSave();
-    if (row < 0 || save == nullptr)
-        return;
-    ModInfo* mod = view.rowRecord(ModRows::available, row);
-    if (mod != nullptr && save->addMod(mod))
-        RefreshInstalled();
+    editWithSelected(ModRows::available, &SaveGame::addMod);
 }
 
 void ModManagerDialog::OnRemove() {
-    const int row = view.selectedRow(ModRows::installed);
+    editWithSelected(ModRows::installed, &SaveGame::removeMod);
+}
+
+void ModManagerDialog::editWithSelected(ModRows list, bool (SaveGame::*edit)(ModInfo*)) {
+    const int row = view.selectedRow(list);
     SaveGame* save = chosenSave();
     if (row < 0 || save == nullptr)
         return;
-    ModInfo* mod = view.rowRecord(ModRows::installed, row);
-    if (mod != nullptr && save->removeMod(mod))
+    ModInfo* mod = view.rowRecord(list, row);
+    if (mod != nullptr && (save->*edit)(mod))
         RefreshInstalled();
 }
 

@@ -88,6 +88,8 @@ public:
 
 private:
     SaveGame* chosenSave() const;
+    // Applies edit to the chosen save with the selected row's mod of list; refreshes on a change.
+    void editWithSelected(ModRows list, bool (SaveGame::*edit)(ModInfo*));
     // Swaps installed rows s and t (t = s - 1 or s + 1) and keeps row t selected.
     void moveSelection(int s, int t);
 

@@ -288,11 +288,11 @@ bool makeBenchGame(const std::string& directory, unsigned saves, unsigned mods,
 //   game.db, description.txt         the program directory's own: not a mod
 //   Mods/Alpha                        "Alpha mod\r\nSecond line\r\n" -> "Alpha mod Second line"
 //   Mods/Beta                         "Beta mod\nSecond line\n"      -> "Beta mod Second line"
-//   Mods/Gamma/Deep                   " \tGamma\tdeep\n\nlast" -> "Gamma\tdeep  last"
+//   Mods/Gamma/Deep                   " \tGamma\tdeep\r\n\r\nlast" -> "Gamma\tdeep  last"
 //   Mods/Cyr                          code page 1251 "Русский мод"
 //   Mods/Blank                        description of blanks only: skipped
 //   Mods/NoDesc                       no description: skipped
-//   Extra                             "Extra mod" (no line end)
+//   Extra                             "Extra\0mod" (a NUL ends a line; no line end)
 //   save/Profile1/Slot1  1068387394.5  Mods\Alpha, MODS\BETA, Unknown\Mod, Mods\Alpha; tail 5000
 //   save/Profile1/Slot2  1272700805    count 0, file of 8 bytes
 //   save/Profile2/Slot1  1614556799    Extra (length byte 0x0B), Mods\Gamma\Deep; tail 123
@@ -305,11 +305,11 @@ bool makeTestGame(const std::string& directory, std::string* error) {
         !writeFile(directory + "/description.txt", "The game itself\n", error) ||
         !makeMod(directory, "Mods/Alpha", std::string("Alpha mod\r\nSecond line\r\n"), error) ||
         !makeMod(directory, "Mods/Beta", std::string("Beta mod\nSecond line\n"), error) ||
-        !makeMod(directory, "Mods/Gamma/Deep", std::string(" \tGamma\tdeep\n\nlast"), error) ||
+        !makeMod(directory, "Mods/Gamma/Deep", std::string(" \tGamma\tdeep\r\n\r\nlast"), error) ||
         !makeMod(directory, "Mods/Cyr", cp1251("Русский мод\n"), error) ||
         !makeMod(directory, "Mods/Blank", std::string("  \r\n\t\n"), error) ||
         !makeMod(directory, "Mods/NoDesc", std::nullopt, error) ||
-        !makeMod(directory, "Extra", std::string("Extra mod"), error))
+        !makeMod(directory, "Extra", std::string("Extra\0mod", 9), error))
         return false;
 
     Save slot1 = Save::withNames({"Mods\\Alpha", "MODS\\BETA", "Unknown\\Mod", "Mods\\Alpha"},

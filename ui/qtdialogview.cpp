@@ -253,7 +253,11 @@ ModInfo* QtDialogView::rowRecord(ModRows list, int position) const {
 void QtDialogView::deleteFirstRow(ModRows list) {
     QListWidget* widget = rows(list);
     const QSignalBlocker blocker(widget);
+    const bool wasSelected = selectedRow(list) == 0;
     delete widget->takeItem(0);
+    // A single-selection view would select the next row; a deleted selection is simply gone.
+    if (wasSelected)
+        widget->clearSelection();
 }
 
 void QtDialogView::selectRow(ModRows list, int position) {

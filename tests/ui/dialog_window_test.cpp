@@ -173,6 +173,11 @@ TEST_F(DialogWindowTest, ClicksEditTheChosenSaveAndChoosingAnotherRebuildsInstal
     EXPECT_EQ(window->saveChoices()->currentIndex(), 0);
     EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha"}));
     EXPECT_EQ(window->selectedRow(ModRows::installed), -1);
+
+    // Deleting the selected first row leaves no row selected.
+    window->selectRow(ModRows::available, 0);
+    window->deleteFirstRow(ModRows::available);
+    EXPECT_EQ(window->selectedRow(ModRows::available), -1);
 }
 
 TEST_F(DialogWindowTest, OkAndEnterWriteExactlyTheChangedSaves) {
@@ -187,7 +192,6 @@ TEST_F(DialogWindowTest, OkAndEnterWriteExactlyTheChangedSaves) {
     press(1);
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(unchanged("Old"));
-    EXPECT_EQ(gamegen::readFile(dir + "/save/P/New/game.bak"), before[1]);
     EXPECT_EQ(gamegen::readFile(savePath("New"))->substr(gamegen::entriesOffset),
               "\x14Mods\\Alpha\x14Mods\\Gamma\x12Mods\\beta");
 }
@@ -236,11 +240,6 @@ TEST_F(DialogWindowTest, FailedWriteShowsTheErrorBoxAndKeepsTheDialogOpen) {
     EXPECT_EQ(buttonCount, 1);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(unchanged("New"));
-    rPosix::setFaultHook(nullptr);
-    press(1);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(gamegen::readFile(savePath("New"))->substr(gamegen::entriesOffset),
-              "\x14Mods\\Gamma");
 }
 
 } // namespace
