@@ -65,6 +65,13 @@ DIR* opendir(const char* path);
 struct dirent* readdir(DIR* dir); // null at the end (errno untouched) or on failure (errno set)
 int closedir(DIR* dir);           // the stream is released even when the hook fails the call
 int fstatat(int dirFd, const char* name, struct stat* st, int flags); // asks the hook as stat
+// Descriptor-relative forms for walks that must not be redirected through a link swapped in
+// meanwhile. hookPath is the entry's full name, which the fault hook sees.
+// The directory name below dirFd, opened without following a link (ENOTDIR or ELOOP for one).
+DIR* opendirAt(int dirFd, const char* name, const char* hookPath);
+// Removes name below dirFd: a directory with AT_REMOVEDIR (asks the hook as rmdir), else an
+// entry of any other kind (asks the hook as unlink).
+int unlinkat(int dirFd, const char* name, int flags, const char* hookPath);
 int access(const char* path, int mode);
 int chdir(const char* path);
 char* getcwd(char* buffer, size_t size);

@@ -208,6 +208,27 @@ int fstatat(int dirFd, const char* name, struct stat* st, int flags) {
     return ::fstatat(dirFd, name, st, flags);
 }
 
+DIR* opendirAt(int dirFd, const char* name, const char* hookPath) {
+    if (injected(Op::opendir, hookPath))
+        return nullptr;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+    }
+    return dir;
+}
+
+int unlinkat(int dirFd, const char* name, int flags, const char* hookPath) {
+    if (injected((flags & AT_REMOVEDIR) != 0 ? Op::rmdir : Op::unlink, hookPath))
+        return -1;
+    return ::unlinkat(dirFd, name, flags);
+}
+
 int access(const char* path, int mode) {
     if (injected(Op::access, path))
         return -1;

@@ -23,32 +23,29 @@ rString unixString(const char* text) {
     return s;
 }
 
-// Empties a directory without following any symbolic link: links, FIFOs, sockets and devices
-// are removed as entries, real directories are emptied and removed. Names are read first and
-// the directory closed before anything is removed, so deep trees hold one descriptor at a time.
-void removeContents(const rString& directory) {
-    DIR* dir = rPosix::opendir(directory.text());
-    if (dir == nullptr)
-        return;
+// Empties the open directory without following any symbolic link: links, FIFOs, sockets and
+// devices are removed as entries, real directories are emptied and removed. Every step is
+// relative to an open directory, so a directory swapped for a link meanwhile is never entered
+// (it is then removed as a link). path is the directory's full name, for the fault hook.
+void removeContents(DIR* dir, const rString& path) {
     rObjArray names;
     while (const struct dirent* found = rPosix::readdir(dir)) {
         const char* name = found->d_name;
         if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
             names.add(new rString(name));
     }
-    rPosix::closedir(dir);
+    const int fd = ::dirfd(dir);
     for (uint32_t i = 0; i < names.getCount(); ++i) {
-        rString path(directory);
-        path.addSeparator();
-        path += *static_cast<rString*>(names.getAt(i));
-        struct stat st;
-        if (rPosix::lstat(path.text(), &st) != 0)
-            continue; // vanished meanwhile
-        if (S_ISDIR(st.st_mode)) {
-            removeContents(path);
-            rPosix::rmdir(path.text());
-        } else {
-            rPosix::unlink(path.text());
+        const char* name = static_cast<rString*>(names.getAt(i))->text();
+        rString entry(path);
+        entry.addSeparator();
+        entry += name;
+        if (DIR* sub = rPosix::opendirAt(fd, name, entry.text())) {
+            removeContents(sub, entry);
+            rPosix::closedir(sub);
+            rPosix::unlinkat(fd, name, AT_REMOVEDIR, entry.text());
+        } else if (errno == ENOTDIR || errno == ELOOP) {
+            rPosix::unlinkat(fd, name, 0, entry.text()); // a file, a link or a special file
         }
     }
 }
@@ -151,7 +148,10 @@ bool removeTree(const char* path) {
     // A link to a directory is not followed, not even at the top.
     if (rPosix::lstat(top.text(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
-    removeContents(top);
+    if (DIR* dir = rPosix::opendirAt(AT_FDCWD, top.text(), top.text())) {
+        removeContents(dir, top);
+        rPosix::closedir(dir);
+    }
     return rPosix::rmdir(top.text()) == 0;
 }
 

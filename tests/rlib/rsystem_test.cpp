@@ -102,6 +102,22 @@ TEST_F(SystemTest, RemovingNeverFollowsLinksAndTouchesOnlyWhatMatches) {
     EXPECT_FALSE(fs::exists(dir + "/t2/y"));
     EXPECT_FALSE(removeTree((dir + "/nothing").c_str()));
 
+    // A directory swapped for a link to outside data while the removal runs is removed as a
+    // link, never entered.
+    file("t3/sub/f.txt");
+    stuckPath = dir + "/t3/sub";
+    rPosix::setFaultHook([](rPosix::Op op, const char* path) {
+        if (op == rPosix::Op::opendir && path != nullptr && stuckPath == path) {
+            const fs::path top = fs::path(stuckPath).parent_path().parent_path();
+            fs::rename(stuckPath, top / "swapped-away");
+            fs::create_directory_symlink(top / "outside", stuckPath);
+        }
+        return 0;
+    });
+    EXPECT_TRUE(removeTree((dir + "/t3").c_str()));
+    EXPECT_EQ(readAll(outside), "precious");
+    EXPECT_TRUE(fs::exists(dir + "/swapped-away/f.txt"));
+
     // removeFiles and removeFile touch only matching files.
     file("r/one.tmp");
     file("r/Two.TMP");
