@@ -30,4 +30,4 @@ screenshot: build
 	@sh scripts/screenshot.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-san demo
+	rm -rf $(BUILD) build-san build-fuzz demo
