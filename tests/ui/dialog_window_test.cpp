@@ -1,5 +1,6 @@
 // tests/ui/dialog_window_test.cpp - the real dialog window, driven offscreen with simulated
 // clicks, double-clicks and keys, checked on screen and on disk.
+#include "../app/gametest.h"
 #include "dialog.h"
 #include "gamegen.h"
 #include "qtdialogview.h"
@@ -31,13 +32,11 @@ void PrintTo(const QStringList& texts, std::ostream* out) {
 
 namespace {
 
-class DialogWindowTest : public ::testing::Test {
+class DialogWindowTest : public GameTest {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
-        dir = gamegen::makeTempDirectory("dialog_window_test");
-        ASSERT_FALSE(dir.empty());
+        GameTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
         for (const char* name : {"Alpha", "beta", "Gamma"})
             ASSERT_TRUE(gamegen::makeMod(dir, std::string("Mods/") + name, name));
         using gamegen::Save;
@@ -59,7 +58,7 @@ protected:
         rPosix::setFaultHook(nullptr);
         dialog.reset();
         window.reset();
-        gamegen::removeTree(dir);
+        GameTest::TearDown();
     }
 
     std::string savePath(const char* slot) { return dir + "/save/P/" + slot + "/game.sav"; }
@@ -94,7 +93,6 @@ protected:
         return out;
     }
 
-    std::string dir;
     std::string before[2];
     SaveList saves;
     std::unique_ptr<QtDialogView> window;
