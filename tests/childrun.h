@@ -1,8 +1,10 @@
-// tests/childrun.h - runs a piece of a test in a child process with a time limit, so that a call
-// that blocks fails the test instead of hanging the run.
+// tests/childrun.h - process-level checks for tests: a piece run in a child process with a time
+// limit (a call that blocks fails the test instead of hanging the run), and the number of open
+// descriptors (a leak shows as a growing count).
 #pragma once
 
 #include <csignal>
+#include <dirent.h>
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,4 +26,16 @@ inline int exitCodeWithin(unsigned seconds, const std::function<int()>& body) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
+}
+
+// The descriptors this process has open, from /proc/self/fd (the listing's own not counted).
+inline int openDescriptorCount() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr)
+        return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(dir))
+        count += entry->d_name[0] != '.' ? 1 : 0;
+    closedir(dir);
+    return count - 1;
 }
