@@ -25,7 +25,9 @@ TEST_F(SaveListTest, ScanListsUsableSavesWithTheirLabels) {
     ASSERT_TRUE(gamegen::makeTestGame(dir));
     SaveList list;
     list.setProgramDirectory(rString(dir.c_str()));
+    const int descriptors = openDescriptorCount();
     ASSERT_TRUE(list.scan());
+    EXPECT_EQ(openDescriptorCount(), descriptors); // every file and directory closed again
     EXPECT_EQ(list.mods.getCount(), 5u);
     auto found = labels(list);
     std::sort(found.begin(), found.end()); // text order is time order

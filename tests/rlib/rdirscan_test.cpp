@@ -306,3 +306,32 @@ TEST_F(DirScanTest, LargeTreeWalkMatchesAnIndependentListing) {
     }));
     EXPECT_EQ(scan<rFileWalker>(big + "/*.SAV", rDirScan::modeFiles).size(), savs);
 }
+
+// A null path scans the current directory with an empty pattern (nothing matches); the file
+// system's operations refuse null searches and entries.
+TEST_F(DirScanTest, NullArgumentsFindNothingAndAreRefused) {
+    file("c/entry");
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir((dir + "/c").c_str()), 0);
+    rDirScan none(nullptr, rDirScan::modeFiles | rDirScan::modeDirectories);
+    EXPECT_FALSE(none.next());
+    EXPECT_EQ(std::string(none.currentPath().text()), dir + "/c/");
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+
+    rLocalFileSystem local;
+    rFileInfo e;
+    rSearch* search = local.findFirst(rString((dir + "/c").c_str()));
+    ASSERT_NE(search, nullptr);
+    EXPECT_FALSE(local.findNext(nullptr, &e));
+    EXPECT_FALSE(local.findNext(search, nullptr));
+    EXPECT_FALSE(local.getInfo(rString(dir.c_str()), nullptr, &e));
+    EXPECT_FALSE(local.getInfo(rString(dir.c_str()), search, nullptr));
+    rDirectoryId id{};
+    EXPECT_FALSE(local.directoryId(nullptr, id));
+    EXPECT_TRUE(local.directoryId(search, id));
+    local.findClose(search);
+    EXPECT_EQ(search, nullptr);
+    local.findClose(search); // closing nothing is harmless
+    EXPECT_FALSE(local.changeDirectory(nullptr));
+}

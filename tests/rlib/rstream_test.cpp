@@ -576,3 +576,32 @@ TEST_F(StreamTest, RandomOperationsAgreeWithAByteArrayAtEveryBufferSize) {
         }
     }
 }
+
+// Null texts and streams are refused or taken as empty, never followed.
+TEST_F(StreamTest, NullArgumentsAreTakenAsEmptyOrRefused) {
+    rFile f;
+    ASSERT_TRUE(f.open(path("n").c_str(), rFile::modeRewrite));
+    EXPECT_TRUE(f.write(nullptr, 0));
+    EXPECT_TRUE(f.writeLine(nullptr));
+    EXPECT_TRUE(f.writeString(static_cast<const char*>(nullptr)));
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(readAll(path("n")), std::string("\r\n\0\0\0\0", 6));
+
+    EXPECT_FALSE(f.rename(nullptr));
+    for (uint32_t mode : {uint32_t(rFile::modeRead), uint32_t(rFile::modeRewrite)}) {
+        resetAssertionReports();
+        EXPECT_FALSE(f.open(nullptr, mode));
+        EXPECT_NE(std::string(lastAssertionReport()).find("rLib/rfile"), std::string::npos);
+        EXPECT_EQ(f.errorCode(), erFileOpen);
+        EXPECT_FALSE(f.isOpen());
+    }
+
+    rObject o(erFileIO, "x", 3);
+    EXPECT_FALSE(o.store(nullptr));
+    EXPECT_FALSE(o.load(nullptr));
+    EXPECT_EQ(o.errorCode(), erFileIO); // untouched
+    rString s("keep");
+    EXPECT_FALSE(s.store(nullptr));
+    EXPECT_FALSE(s.load(nullptr));
+    EXPECT_STREQ(s.text(), "keep");
+}
