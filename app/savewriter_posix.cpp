@@ -97,12 +97,9 @@ bool linkScratch(const rString& path, const rString& near, rString& created) {
 // does nothing and reports success; the scratch name is removed then, so that it never outlives
 // the write (after a real move it no longer exists, and removing it changes nothing).
 bool renameLink(const rString& from, const rString& to) {
-    if (rPosix::rename(from.text(), to.text()) != 0) {
-        rPosix::unlink(from.text());
-        return false;
-    }
+    const bool moved = rPosix::rename(from.text(), to.text()) == 0;
     rPosix::unlink(from.text());
-    return true;
+    return moved;
 }
 
 // The backup's name: an existing file of that name in any letter case (an exact match first),
