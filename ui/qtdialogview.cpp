@@ -150,7 +150,7 @@ void QtDialogView::placeControls() {
     const int extraHeight = std::max(0, height() - base.height());
     const int left = extraWidth / 2; // the installed list's share; the rest is the other's
     const int right = extraWidth - left;
-    const auto place = [this](QWidget* widget, QRect rect, int dx, int dy, int dw, int dh) {
+    const auto place = [](QWidget* widget, QRect rect, int dx, int dy, int dw, int dh) {
         widget->setGeometry(rect.x() + dx, rect.y() + dy, rect.width() + dw, rect.height() + dh);
     };
     const QRect box = mapDialogRect(7, 7, 238, 0);
@@ -385,8 +385,8 @@ void QtDialogView::setRowLook(ModRows list, int position, RowLook look) {
     rowFont.setStrikeOut(look == RowLook::missing);
     item->setData(Qt::FontRole, look == RowLook::normal ? QVariant() : QVariant(rowFont));
     // A missing mod's row is shown greyed and can be neither selected nor acted on.
-    item->setFlags(look == RowLook::missing ? Qt::NoItemFlags
-                                            : Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    if (look == RowLook::missing)
+        item->setFlags(Qt::NoItemFlags);
 }
 
 void QtDialogView::setRowTip(ModRows list, int position, const char* text) {
