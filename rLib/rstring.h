@@ -105,6 +105,8 @@ private:
     rString midOf(int64_t pos, int64_t n) const;
     void formatInto(const char* fmt, va_list args);
     void removeAt(uint32_t index, uint32_t n);
+    void resolveSubstrings();
+    void resolveComponents();
     static bool readCurrentDirectory(rString& out);
 
     uint32_t cursor = 0; // offset of getToken's read position
