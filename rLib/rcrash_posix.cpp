@@ -119,10 +119,18 @@ void faultSignal(int sig, siginfo_t* info, void* raw) {
     errno = savedErrno;
 }
 
+std::once_flag pipeOnce;
+
+void openProbePipe() {
+    std::call_once(pipeOnce, [] {
+        if (pipe2(probePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            probePipe[0] = probePipe[1] = -1;
+    });
+}
+
 void installProcessAction() {
     tzset(); // the handler's local time then reads no files
-    if (pipe2(probePipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        probePipe[0] = probePipe[1] = -1;
+    openProbePipe();
     struct sigaction action = {};
     action.sa_sigaction = faultSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
@@ -209,6 +217,7 @@ bool writable(uintptr_t address, size_t n, Region& cached) {
 }
 
 bool readThroughPipe(uintptr_t address, void* out, size_t n) {
+    openProbePipe(); // opened already where a handler is installed
     if (probePipe[1] < 0)
         return false;
     while (probePipeBusy.test_and_set(std::memory_order_acquire))
@@ -408,7 +417,7 @@ int openAppend(const char* name) {
 }
 
 void forcePipeProbe(bool on) {
-    std::call_once(processOnce, installProcessAction);
+    openProbePipe();
     pipeProbeOnly.store(on);
 }
 
