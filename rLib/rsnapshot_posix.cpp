@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr uint32_t captureWaitMs = 500; // how long another thread may take to hand over
+constexpr uint32_t captureWaitMs = 1000; // how long another thread may take to hand over
 
 // The registers request: the id of the thread asked, then busy (-1) while its handler writes
 // them, done (-2) when they are there; 0 when nothing is asked.
