@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
-#include <sys/stat.h>
 #include <map>
+#include <sys/stat.h>
 
 namespace {
 
