@@ -104,14 +104,58 @@ bool ModList::scan(const rString& programDirectory) {
             continue;
         add(new ModInfo(name, description));
     }
+    reindex();
     return true;
+}
+
+namespace {
+
+// A hash of the text folded by the case rule, so that names equal under compareNoCase meet.
+uint32_t foldedHash(const char* text) {
+    uint32_t h = 2166136261u;
+    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p)
+        h = (h ^ foldUpper(*p)) * 16777619u;
+    return h ^ (h >> 15);
+}
+
+} // namespace
+
+void ModList::reindex() {
+    indexed = 0;
+    uint32_t size = 16;
+    while (size < getCount() * 2)
+        size *= 2;
+    if (!index.setLimit(size)) {
+        index.clearError(); // no memory: findByName searches in order
+        return;
+    }
+    uint32_t* slots = index.getItems();
+    std::memset(slots, 0, size * sizeof(uint32_t));
+    for (uint32_t i = 0; i < getCount(); ++i) {
+        const rString& name = mod(i)->name;
+        uint32_t s = foldedHash(name.text()) & (size - 1);
+        // A name equal to an earlier one under the case rule keeps the earlier mod.
+        while (slots[s] != 0 && mod(slots[s] - 1)->name.compareNoCase(name.text()) != 0)
+            s = (s + 1) & (size - 1);
+        if (slots[s] == 0)
+            slots[s] = i + 1;
+    }
+    indexed = getCount();
 }
 
 ModInfo* ModList::findByName(const char* name) const {
     if (name == nullptr)
         return nullptr;
-    for (uint32_t i = 0; i < getCount(); ++i)
-        if (mod(i)->name.compareNoCase(name) == 0)
-            return mod(i);
+    if (indexed != getCount() || indexed == 0) {
+        for (uint32_t i = 0; i < getCount(); ++i)
+            if (mod(i)->name.compareNoCase(name) == 0)
+                return mod(i);
+        return nullptr;
+    }
+    const uint32_t mask = index.getLimit() - 1;
+    const uint32_t* slots = index.getItems();
+    for (uint32_t s = foldedHash(name) & mask; slots[s] != 0; s = (s + 1) & mask)
+        if (mod(slots[s] - 1)->name.compareNoCase(name) == 0)
+            return mod(slots[s] - 1);
     return nullptr;
 }

@@ -40,11 +40,15 @@ public:
     };
     FileStamp stamp;
 
+    // The reader's buffer: the header and the entries of a save fit in one fill each.
+    static constexpr uint32_t readBufferSize = 4096;
+
     // Longest name a length byte can describe.
     static constexpr uint32_t maxNameLength = 127;
 
 private:
     // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
     static bool readStamp(int descriptor, FileStamp& out);
+    static void adviseSparseReading(int descriptor);
     bool replaceFile();
 };

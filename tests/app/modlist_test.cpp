@@ -4,6 +4,7 @@
 #include "modlist.h"
 
 #include <map>
+#include <random>
 
 namespace {
 
@@ -88,3 +89,56 @@ TEST_F(ModListTest, FindsMarkerAndDescriptionInAnyLetterCaseExactFirst) {
 }
 
 } // namespace
+
+// The lookup index must give what a search in catalogue order gives: the first mod whose name
+// equals the text under the case rule, for names that differ only in letter case (ASCII and code
+// page 1251), names that hash alike, and after the list changed without a new index.
+TEST(ModListIndex, FindByNameAgreesWithASearchInCatalogueOrder) {
+    std::mt19937 random(12);
+    // Letters of both cases in both alphabets, separators, digits, and high bytes with no case.
+    const std::string alphabet = "aAbBzZ\\09_." + gamegen::cp1251("жЖяЯёЁаА") + "\x80\xA0\xB9\xFF";
+    auto randomName = [&](size_t length) {
+        std::string name;
+        for (size_t i = 0; i < length; ++i)
+            name += alphabet[random() % alphabet.size()];
+        return name;
+    };
+    auto otherCase = [&](std::string name) {
+        for (auto& c : name)
+            if (random() % 2)
+                c = char(random() % 2 ? foldUpper(uint8_t(c)) : foldLower(uint8_t(c)));
+        return name;
+    };
+    auto linear = [](const ModList& mods, const char* name) -> ModInfo* {
+        for (uint32_t i = 0; i < mods.getCount(); ++i)
+            if (mods.mod(i)->name.compareNoCase(name) == 0)
+                return mods.mod(i);
+        return nullptr;
+    };
+    for (const size_t size : {0, 1, 2, 3, 17, 64, 300}) {
+        ModList mods;
+        std::vector<std::string> names;
+        for (size_t i = 0; i < size; ++i) {
+            // One in four repeats an earlier name in another letter case.
+            names.push_back(i > 0 && random() % 4 == 0 ? otherCase(names[random() % i])
+                                                       : randomName(1 + random() % 6));
+            mods.add(new ModInfo(rString(names.back().c_str()), rString("d")));
+        }
+        std::vector<std::string> queries;
+        for (const auto& name : names) {
+            queries.push_back(name);
+            queries.push_back(otherCase(name));
+        }
+        for (int i = 0; i < 200; ++i)
+            queries.push_back(randomName(random() % 7));
+        mods.reindex();
+        for (const auto& query : queries)
+            ASSERT_EQ(mods.findByName(query.c_str()), linear(mods, query.c_str()))
+                << "size " << size << ", query " << query;
+        // A mod added after the index was built is found all the same.
+        mods.add(new ModInfo(rString("Late"), rString("d")));
+        EXPECT_EQ(mods.findByName("LATE"), mods.mod(mods.getCount() - 1));
+        for (const auto& query : queries)
+            ASSERT_EQ(mods.findByName(query.c_str()), linear(mods, query.c_str()));
+    }
+}
