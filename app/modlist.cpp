@@ -66,17 +66,44 @@ bool ModList::scan() {
 }
 
 bool ModList::scan(const rString& programDirectory) {
+    rObjArray none(0, 0);
+    bool complete = false;
+    return scan(programDirectory, rString(), none, complete);
+}
+
+bool ModList::scan(const rString& programDirectory, const rString& savePattern,
+                   rObjArray& savePaths, bool& savesComplete) {
     rString base = programDirectory;
     base.makeAbsolute();
     base.addSeparator();
     rString pattern = base;
     pattern += "game.db";
 
+    // The saves' directory as a walk of it alone would spell it, and the saves' file name.
+    const bool withSaves = !savePattern.isEmpty();
+    rString savePrefix;
+    rString saveName;
+    if (withSaves) {
+        const rDirScan saveScan(savePattern.text(), rDirScan::modeFiles);
+        savePrefix = saveScan.directoryPath();
+        savePrefix.addSeparator();
+        saveName = saveScan.namePattern();
+        pattern += ';';
+        pattern += saveName;
+    }
+
     rFileWalker walker(pattern.text(), rDirScan::modeFiles);
     rFile file(-1, rStream::defaultCapacity);
     rString line;
     while (walker.next()) {
         const rString path = walker.currentPath();
+        if (withSaves && walker.entry().name.matches(saveName.text())) {
+            if (path.length() > savePrefix.length() &&
+                std::memcmp(path.text(), savePrefix.text(), savePrefix.length()) == 0)
+                savePaths.add(new rString(path));
+            if (!walker.entry().name.matches("game.db"))
+                continue;
+        }
         if (path.length() <= base.length() ||
             std::memcmp(path.text(), base.text(), base.length()) != 0)
             continue;
@@ -104,6 +131,7 @@ bool ModList::scan(const rString& programDirectory) {
             continue;
         add(new ModInfo(name, description));
     }
+    savesComplete = walker.revisits() == 0;
     reindex();
     return true;
 }

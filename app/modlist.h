@@ -21,6 +21,12 @@ public:
     // Fills the catalogue from the executable's directory, or from the given program directory.
     bool scan();
     bool scan(const rString& programDirectory);
+    // The same walk also collects, in walk order, every file that savePattern (a directory and
+    // a name) names in that directory or below it, into savePaths as rString objects. The walk
+    // enters each directory once: savesComplete is false when it left one out because it had
+    // entered it before, in which case a walk of the save directory alone may find more.
+    bool scan(const rString& programDirectory, const rString& savePattern, rObjArray& savePaths,
+              bool& savesComplete);
     // The first mod in catalogue order whose name equals name under the case rule.
     ModInfo* findByName(const char* name) const;
     ModInfo* mod(uint32_t index) const { return static_cast<ModInfo*>(getAt(index)); }

@@ -13,7 +13,7 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: tarvex_bench DATA [--quick]\n"
+    std::fprintf(stderr, "usage: tarvex_bench DATA [--quick] [--only=NAME,...]\n"
                          "       tarvex_bench --scan-ours|--scan-reference GAME\n");
     return 2;
 }
@@ -25,9 +25,20 @@ int main(int argc, char** argv) {
         return bench::scanOnly(true, argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--scan-reference") == 0)
         return bench::scanOnly(false, argv[2]);
-    if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "--quick") != 0))
-        return usage();
-    const bool quick = argc == 3; // one pair each: a check that everything runs
+    // --quick: one pair each, a check that everything runs; --only=a,b: those comparisons.
+    bool quick = false;
+    std::string only;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else if (std::strncmp(argv[i], "--only=", 7) == 0)
+            only = std::string(",") + (argv[i] + 7) + ",";
+        else
+            return usage();
+    }
+    auto wanted = [&](const char* name) {
+        return only.empty() || only.find(std::string(",") + name + ",") != std::string::npos;
+    };
     char resolved[PATH_MAX];
     if (::realpath(argv[1], resolved) == nullptr) {
         std::fprintf(stderr, "tarvex_bench: no data at %s (make it with tarvex-gamegen)\n",
@@ -44,17 +55,28 @@ int main(int argc, char** argv) {
     const int many = quick ? 1 : 9;
     const int some = quick ? 1 : 7;
     const int few = quick ? 1 : 5;
-    bench::scanWarm(data + "/scan", some);
-    bench::scanCold(data + "/scan", few);
-    bench::scanGrowth(data + "/growth-100", 100, data + "/growth-10000", 10000, quick ? 1 : 3);
-    bench::saveChanged(data + "/write-ours", data + "/write-reference", few);
-    bench::streamRead(data + "/stream.bin", many);
-    bench::streamReadLine(data + "/lines.txt", many);
-    bench::format(many);
-    bench::compare(many);
-    bench::mask(many);
-    bench::array(many);
-    bench::memory(self, data + "/scan", quick ? 1 : 3);
+    if (wanted("scan"))
+        bench::scanWarm(data + "/scan", some);
+    if (wanted("scan-cold"))
+        bench::scanCold(data + "/scan", few);
+    if (wanted("scan-growth"))
+        bench::scanGrowth(data + "/growth-100", 100, data + "/growth-10000", 10000, quick ? 1 : 3);
+    if (wanted("save"))
+        bench::saveChanged(data + "/write-ours", data + "/write-reference", few);
+    if (wanted("read"))
+        bench::streamRead(data + "/stream.bin", many);
+    if (wanted("readline"))
+        bench::streamReadLine(data + "/lines.txt", many);
+    if (wanted("format"))
+        bench::format(many);
+    if (wanted("compare"))
+        bench::compare(many);
+    if (wanted("mask"))
+        bench::mask(many);
+    if (wanted("array"))
+        bench::array(many);
+    if (wanted("memory"))
+        bench::memory(self, data + "/scan", quick ? 1 : 3);
     bench::printTable();
     return 0;
 }

@@ -168,6 +168,7 @@ bool rFileWalker::descend() {
         search = fileSystem->findFirst(directory);
         if (search != nullptr && !enter(search)) {
             // Entered before through another name: a link loop or a second link.
+            ++revisited;
             closeSearch();
             current->paths.deleteAt(0);
             continue;

@@ -124,6 +124,8 @@ public:
     bool matchKind() override;
     bool next() override;
     virtual bool descend();
+    // Directories left out so far because the walk had entered them before (through a link).
+    uint32_t revisits() const { return revisited; }
 
 private:
     struct Node;
@@ -134,4 +136,5 @@ private:
     bool started = false;
     rArray<rDirectoryId> entered{0, 64}; // open-addressing table of entered directories
     uint32_t enteredCount = 0;
+    uint32_t revisited = 0;
 };

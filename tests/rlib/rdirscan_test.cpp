@@ -172,6 +172,7 @@ TEST_F(DirScanTest, DirectoriesThatVanishOrLoopAreSkippedAndEachIsEnteredOnce) {
     while (w.next())
         rest.push_back(w.currentPath().text());
     EXPECT_EQ(rest, std::vector<std::string>{dir + "/t/d1/g"});
+    EXPECT_EQ(w.revisits(), 1u); // t, met again through d1/up; a vanished directory is no revisit
 }
 
 // A generated tree of 10,000 files in mixed case with link loops, a dangling link, a FIFO, a link
