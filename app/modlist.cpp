@@ -71,13 +71,51 @@ bool ModList::scan(const rString& programDirectory) {
     return scan(programDirectory, rString(), none, complete);
 }
 
+namespace {
+
+// The mod of a game.db found at markerPath, described by the file at descriptionPath (empty:
+// none); null when it is no mod (the program directory's own marker, a name that cannot be
+// stored, no description, or a blank one).
+ModInfo* modAt(const rString& base, const rString& markerPath, const rString& descriptionPath,
+               rFile& file, rString& line) {
+    if (markerPath.length() <= base.length() ||
+        std::memcmp(markerPath.text(), base.text(), base.length()) != 0)
+        return nullptr;
+    rString relative =
+        markerPath.right(int32_t(markerPath.length() - base.length())).getDirectory();
+    relative.removeSeparator();
+    if (relative.isEmpty()) // the program directory's own game.db
+        return nullptr;
+    rString name;
+    if (!ModList::storedName(relative, name))
+        return nullptr;
+
+    rString description;
+    if (!descriptionPath.isEmpty() && file.open(descriptionPath.text(), rFile::modeRead)) {
+        while (!file.hasError()) {
+            file.readLine(line);
+            description += ' ';
+            description += line;
+        }
+    }
+    file.close();
+    description.trim();
+    if (description.isEmpty())
+        return nullptr;
+    return new ModInfo(name, description);
+}
+
+} // namespace
+
 bool ModList::scan(const rString& programDirectory, const rString& savePattern,
                    rObjArray& savePaths, bool& savesComplete) {
     rString base = programDirectory;
     base.makeAbsolute();
     base.addSeparator();
+    // The walk reports markers and descriptions: a directory's description is known when its
+    // listing ends, without listing it again.
     rString pattern = base;
-    pattern += "game.db";
+    pattern += "game.db;description.txt";
 
     // The saves' directory as a walk of it alone would spell it, and the saves' file name.
     const bool withSaves = !savePattern.isEmpty();
@@ -95,42 +133,44 @@ bool ModList::scan(const rString& programDirectory, const rString& savePattern,
     rFileWalker walker(pattern.text(), rDirScan::modeFiles);
     rFile file(-1, rStream::defaultCapacity);
     rString line;
+    // The directory being listed: its game.db files (each one a mod, named alike) and its
+    // description in any letter case, the exact name first, else the first one listed.
+    rString directory;
+    rString markerPath;
+    uint32_t markers = 0;
+    rString descriptionPath;
+    bool exactDescription = false;
+    auto finishDirectory = [&] {
+        for (uint32_t k = 0; k < markers; ++k)
+            if (ModInfo* found = modAt(base, markerPath, descriptionPath, file, line))
+                add(found);
+        markers = 0;
+        markerPath.clear();
+        descriptionPath.clear();
+        exactDescription = false;
+    };
     while (walker.next()) {
-        const rString path = walker.currentPath();
-        if (withSaves && walker.entry().name.matches(saveName.text())) {
+        if (!(walker.directoryPath() == directory.text())) {
+            finishDirectory();
+            directory = walker.directoryPath();
+        }
+        const rString& entryName = walker.entry().name;
+        if (withSaves && entryName.matches(saveName.text())) {
+            const rString path = walker.currentPath();
             if (path.length() > savePrefix.length() &&
                 std::memcmp(path.text(), savePrefix.text(), savePrefix.length()) == 0)
                 savePaths.add(new rString(path));
-            if (!walker.entry().name.matches("game.db"))
-                continue;
-        }
-        if (path.length() <= base.length() ||
-            std::memcmp(path.text(), base.text(), base.length()) != 0)
-            continue;
-        rString relative = path.right(int32_t(path.length() - base.length())).getDirectory();
-        relative.removeSeparator();
-        if (relative.isEmpty()) // the program directory's own game.db
-            continue;
-        rString name;
-        if (!storedName(relative, name))
-            continue;
-
-        rString description;
-        const rString descriptionPath =
-            findNameAnyCase(path.getDirectory(), "description.txt", rDirScan::modeFiles);
-        if (!descriptionPath.isEmpty() && file.open(descriptionPath.text(), rFile::modeRead)) {
-            while (!file.hasError()) {
-                file.readLine(line);
-                description += ' ';
-                description += line;
+        } else if (entryName.matches("description.txt")) {
+            if (!exactDescription &&
+                (entryName == "description.txt" || descriptionPath.isEmpty())) {
+                exactDescription = entryName == "description.txt";
+                descriptionPath = walker.currentPath();
             }
+        } else if (markers++ == 0) {
+            markerPath = walker.currentPath();
         }
-        file.close();
-        description.trim();
-        if (description.isEmpty())
-            continue;
-        add(new ModInfo(name, description));
     }
+    finishDirectory();
     savesComplete = walker.revisits() == 0;
     reindex();
     return true;

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -86,6 +87,34 @@ TEST_F(ModListTest, FindsMarkerAndDescriptionInAnyLetterCaseExactFirst) {
     const std::map<std::string, std::string> expected = {{"Upper", "mixed case"},
                                                          {"Both", "exact"}};
     EXPECT_EQ(catalogue(mods), expected);
+}
+
+// Descriptions belong to the directory of their marker only; what is no regular file is no
+// description (a FIFO is never opened, so nothing waits for a writer); two markers in one
+// directory make two mods of the same name, as two listed game.db files always did.
+TEST_F(ModListTest, DescriptionsAreRegularFilesBesideTheirOwnMarker) {
+    ASSERT_TRUE(gamegen::makeMod(dir, "Outer", std::string("outer")));
+    ASSERT_TRUE(gamegen::writeFile(at("Outer/Inner/game.db"), "x"));
+    ASSERT_TRUE(gamegen::writeFile(at("Bare/game.db"), "x"));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Bare/Inner", std::string("bare inner")));
+    ASSERT_TRUE(gamegen::writeFile(at("Folder/game.db"), "x"));
+    ASSERT_TRUE(gamegen::writeFile(at("Folder/description.txt/x"), "a directory"));
+    ASSERT_TRUE(gamegen::writeFile(at("Folder/DESCRIPTION.txt"), "the file"));
+    ASSERT_TRUE(gamegen::writeFile(at("Fifo/game.db"), "x"));
+    ASSERT_EQ(mkfifo(at("Fifo/description.txt").c_str(), 0644), 0);
+    ASSERT_TRUE(gamegen::writeFile(at("Fifo/Description.TXT"), "beside a fifo"));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Twice", std::string("twice")));
+    ASSERT_TRUE(gamegen::writeFile(at("Twice/GAME.DB"), "x"));
+
+    ModList mods;
+    mods.scan(rString(dir.c_str()));
+    const std::map<std::string, std::string> expected = {{"Outer", "outer"},
+                                                         {"Bare\\Inner", "bare inner"},
+                                                         {"Folder", "the file"},
+                                                         {"Fifo", "beside a fifo"},
+                                                         {"Twice", "twice"}};
+    EXPECT_EQ(catalogue(mods), expected);
+    EXPECT_EQ(mods.getCount(), 6u);
 }
 
 } // namespace
