@@ -130,7 +130,8 @@ bool ModList::scan(const rString& programDirectory, const rString& savePattern,
         pattern += saveName;
     }
 
-    rFileWalker walker(pattern.text(), rDirScan::modeFiles);
+    // Only names and paths are used: no status call for entries the listing typed.
+    rFileWalker walker(pattern.text(), rDirScan::modeFiles | rDirScan::modeNamesOnly);
     rFile file(-1, rStream::defaultCapacity);
     rString line;
     // The directory being listed: its game.db files (each one a mod, named alike) and its

@@ -42,7 +42,7 @@ bool SaveList::scan() {
         return false;
     if (!complete) {
         paths.deleteAll();
-        rFileWalker walker(pattern.text(), rDirScan::modeFiles);
+        rFileWalker walker(pattern.text(), rDirScan::modeFiles | rDirScan::modeNamesOnly);
         while (walker.next())
             paths.add(new rString(walker.currentPath()));
     }
