@@ -83,6 +83,8 @@ protected:
     bool owned() const { return (flags & ownsBuffer) != 0; }
     // Puts the device at the first buffered byte when a seek inside the buffer moved it.
     bool resync();
+    // Turns a buffer of read bytes into an empty one for writing at the logical position.
+    bool startWriting();
 
     char* buffer = nullptr;
     uint32_t capacity = 0;
