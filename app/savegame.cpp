@@ -23,7 +23,8 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     rFile file(-1, readBufferSize);
     bool ok = file.open(savePath, rFile::modeRead);
     if (ok) {
-        ok = readStamp(int(file.handle()), stamp);
+        struct stat st; // the status taken by the open: the file as it was read
+        ok = file.openedStatus(st) && stampOf(st, stamp);
         // The modification time as getTime gives it, from the status just taken.
         rDateTime fileTime{1901, 1, 1, 0, 0, 0};
         if (ok)

@@ -49,6 +49,7 @@ public:
 private:
     // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
     static bool readStamp(int descriptor, FileStamp& out);
+    static bool stampOf(const struct stat& st, FileStamp& out);
     static void adviseSparseReading(int descriptor);
     bool replaceFile();
 };
