@@ -3,8 +3,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Benchmarks build in release mode in a folder of their own, with their data beside them.
+BENCH_BUILD ?= build-bench
 
-.PHONY: all deps configure build test demo screenshot bench clean
+.PHONY: all deps configure build test demo screenshot bench gbench clean
 
 all: build
 
@@ -20,8 +22,16 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-bench: build
-	$(BUILD)/bench/tarvex_bench
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVEX_UI=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tarvex_bench tarvex-gamegen
+	$(BENCH_BUILD)/tools/tarvex-gamegen --bench-data $(BENCH_BUILD)/bench-data
+	nice $(BENCH_BUILD)/bench/tarvex_bench $(BENCH_BUILD)/bench-data
+
+gbench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVEX_UI=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target tarvex_gbench
+	nice $(BENCH_BUILD)/bench/tarvex_gbench
 
 demo: build
 	@sh scripts/demo.sh $(BUILD)
@@ -30,4 +40,4 @@ screenshot: build
 	@sh scripts/screenshot.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-san build-fuzz demo
+	rm -rf $(BUILD) $(BENCH_BUILD) build-san build-fuzz demo

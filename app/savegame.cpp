@@ -21,11 +21,18 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     tailOffset = 0;
     time.reset();
 
-    rFile file(-1, rStream::defaultCapacity);
+    // Only the header and the entries are read: a small buffer, and no read-ahead past them.
+    rFile file(-1, readBufferSize);
     bool ok = file.open(savePath, rFile::modeRead);
     if (ok) {
-        time = file.getTime();
-        ok = readStamp(int(file.handle()), stamp);
+        struct stat st; // the status taken by the open: the file as it was read
+        ok = file.openedStatus(st) && stampOf(st, stamp);
+        // The modification time as getTime gives it, from the status just taken.
+        rDateTime fileTime{1901, 1, 1, 0, 0, 0};
+        if (ok)
+            fileTime.setTimeT(time_t(stamp.seconds));
+        time = fileTime;
+        adviseSparseReading(int(file.handle()));
     }
     uint32_t head = 0;
     uint32_t count = 0;

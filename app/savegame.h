@@ -40,6 +40,9 @@ public:
     };
     FileStamp stamp;
 
+    // The reader's buffer: the header and the entries of a save fit in one fill each.
+    static constexpr uint32_t readBufferSize = 4096;
+
     // Longest name a length byte can describe.
     static constexpr uint32_t maxNameLength = 127;
 
@@ -64,5 +67,7 @@ public:
 private:
     // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
     static bool readStamp(int descriptor, FileStamp& out);
+    static bool stampOf(const struct stat& st, FileStamp& out);
+    static void adviseSparseReading(int descriptor);
     bool replaceFile();
 };

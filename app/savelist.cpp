@@ -24,19 +24,32 @@ bool SaveList::scan() {
     failed = nullptr;
     mods.deleteAll();
     const rString directory = programDirectory();
-    mods.scan(directory);
 
     // The save directory in any letter case, an exact "save" first.
     const rString saveDirectory = findNameAnyCase(directory, "save", rDirScan::modeDirectories);
+    rString pattern;
+    if (!saveDirectory.isEmpty()) {
+        pattern = saveDirectory;
+        pattern.addSeparator();
+        pattern += "game.sav";
+    }
+    // One walk finds the mods and the saves. Where it met a directory a second time (a link), a
+    // walk of the save directory alone could enter what the full walk had entered outside it:
+    // then the saves come from that walk, as they would without the shared one.
+    rObjArray paths(0, 64);
+    bool complete = false;
+    mods.scan(directory, pattern, paths, complete);
     if (saveDirectory.isEmpty())
         return false;
-    rString pattern = saveDirectory;
-    pattern.addSeparator();
-    pattern += "game.sav";
-    rFileWalker walker(pattern.text(), rDirScan::modeFiles);
-    while (walker.next()) {
+    if (!complete) {
+        paths.deleteAll();
+        rFileWalker walker(pattern.text(), rDirScan::modeFiles | rDirScan::modeNamesOnly);
+        while (walker.next())
+            paths.add(new rString(walker.currentPath()));
+    }
+    for (uint32_t i = 0; i < paths.getCount(); ++i) {
         auto* save = new SaveGame();
-        if (save->readFile(walker.currentPath().text(), mods))
+        if (save->readFile(static_cast<rString*>(paths.getAt(i))->text(), mods))
             add(save);
         else
             delete save;

@@ -129,7 +129,11 @@ rString backupName(const rString& directory, const rString& wanted) {
 
 bool SaveGame::readStamp(int descriptor, FileStamp& out) {
     struct stat st;
-    if (descriptor < 0 || rPosix::fstat(descriptor, &st) != 0 || !S_ISREG(st.st_mode))
+    return descriptor >= 0 && rPosix::fstat(descriptor, &st) == 0 && stampOf(st, out);
+}
+
+bool SaveGame::stampOf(const struct stat& st, FileStamp& out) {
+    if (!S_ISREG(st.st_mode))
         return false;
     out.known = true;
     out.size = int64_t(st.st_size);

@@ -3,11 +3,30 @@
 
 #define R_MODULE "rLib/rstring"
 
+namespace {
+
+// The upper folding of every byte, made when compiling: ASCII and code page 1251 letters.
+struct FoldTable {
+    unsigned char upper[256];
+};
+
+constexpr FoldTable makeFoldTable() {
+    FoldTable table{};
+    for (int b = 0; b < 256; ++b)
+        table.upper[b] = (b >= 0x61 && b <= 0x7A) || b >= 0xE0
+                             ? static_cast<unsigned char>(b - 0x20)
+                         : b == 0xB8 ? 0xA8
+                                     : static_cast<unsigned char>(b);
+    return table;
+}
+
+constexpr FoldTable foldTable = makeFoldTable();
+
+} // namespace
+
 // The folding is defined on bytes and never asks the locale.
 unsigned char foldUpper(unsigned char b) {
-    if ((b >= 0x61 && b <= 0x7A) || b >= 0xE0)
-        return b - 0x20;
-    return b == 0xB8 ? 0xA8 : b;
+    return foldTable.upper[b];
 }
 
 unsigned char foldLower(unsigned char b) {
@@ -52,12 +71,17 @@ rString& rString::capitalize() {
 int rString::compareNoCase(const char* other) const {
     const auto* a = reinterpret_cast<const unsigned char*>(text());
     const auto* b = reinterpret_cast<const unsigned char*>(other != nullptr ? other : "");
-    for (size_t i = 0;; ++i) {
-        const int d = int(foldUpper(a[i])) - int(foldUpper(b[i]));
+    // Equal bytes need no folding; bytes that differ are compared folded.
+    for (;; ++a, ++b) {
+        const unsigned ca = *a, cb = *b;
+        if (ca == cb) {
+            if (cb == 0)
+                return 0;
+            continue;
+        }
+        const int d = int(foldTable.upper[ca]) - int(foldTable.upper[cb]);
         if (d != 0)
             return d < 0 ? -1 : 1;
-        if (b[i] == 0)
-            return 0;
     }
 }
 

@@ -80,8 +80,9 @@ bool rDirScan::accept() {
         return false;
     if (!matchName(info.name))
         return false;
-    // The kind came with the listing: the details are fetched only for entries that passed.
-    if (known != 0 && !fileSystem->getInfo(directory, search, &info))
+    // The kind came with the listing: the details are fetched only for entries that passed,
+    // and only when they are wanted.
+    if (known != 0 && (mode & modeNamesOnly) == 0 && !fileSystem->getInfo(directory, search, &info))
         return false;
     if ((info.kind & rFileInfo::kindDirectory) != 0)
         info.name += directory.getSeparator();
@@ -168,6 +169,7 @@ bool rFileWalker::descend() {
         search = fileSystem->findFirst(directory);
         if (search != nullptr && !enter(search)) {
             // Entered before through another name: a link loop or a second link.
+            ++revisited;
             closeSearch();
             current->paths.deleteAt(0);
             continue;

@@ -82,7 +82,9 @@ public:
 // Lists the entries of one directory that pass the kind filter and the name pattern.
 class rDirScan : public rObject {
 public:
-    enum : uint32_t { modeInvert = 1, modeDirectories = 2, modeFiles = 4 };
+    // modeNamesOnly: an entry whose kind the listing gave is reported without its details
+    // (access, size and time stay unset), which spares a status call per entry reported.
+    enum : uint32_t { modeInvert = 1, modeDirectories = 2, modeFiles = 4, modeNamesOnly = 8 };
 
     // path: the directory followed by the name pattern (masks separated by ';').
     rDirScan(const char* path, uint32_t mode, rFileSystem* fileSystem = nullptr);
@@ -124,6 +126,8 @@ public:
     bool matchKind() override;
     bool next() override;
     virtual bool descend();
+    // Directories left out so far because the walk had entered them before (through a link).
+    uint32_t revisits() const { return revisited; }
 
 private:
     struct Node;
@@ -134,4 +138,5 @@ private:
     bool started = false;
     rArray<rDirectoryId> entered{0, 64}; // open-addressing table of entered directories
     uint32_t enteredCount = 0;
+    uint32_t revisited = 0;
 };

@@ -43,13 +43,12 @@ bool rFile::open(const char* fileName, uint32_t newMode) {
     // The open never blocks (a FIFO waits for its other end): it is made non-blocking, and
     // what is not a regular file (a FIFO, a device, a directory) is refused; a file kept
     // returns to blocking mode.
+    // The status flags that F_SETFL can change are those asked for here, so setting them again
+    // without O_NONBLOCK needs no F_GETFL.
     descriptor = rPosix::open(path, systemFlags(mode) | O_NONBLOCK, 0666);
     if (descriptor != -1) {
-        struct stat st;
-        int status = -1;
-        if (rPosix::fstat(descriptor, &st) != 0 || !S_ISREG(st.st_mode) ||
-            (status = ::fcntl(descriptor, F_GETFL)) == -1 ||
-            ::fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) == -1) {
+        if (rPosix::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+            ::fcntl(descriptor, F_SETFL, systemFlags(mode)) == -1) {
             rPosix::close(descriptor);
             descriptor = -1;
         }
@@ -149,6 +148,13 @@ bool rFile::statFile(struct stat& st) {
     if (!flushPending() || descriptor == -1)
         return false;
     return rPosix::fstat(descriptor, &st) == 0;
+}
+
+bool rFile::openedStatus(struct stat& st) const {
+    if (descriptor == -1)
+        return false;
+    st = opened;
+    return true;
 }
 
 bool rFile::setTimes(const timespec& atime, const timespec& mtime) {

@@ -141,6 +141,8 @@ public:
 
     // The open file's details, and its access and modification times set exactly.
     bool statFile(struct stat& st);
+    // The status taken when the file was opened (no further call); false when none is open.
+    bool openedStatus(struct stat& st) const;
     bool setTimes(const timespec& atime, const timespec& mtime);
 
     const rString& getName() const { return name; }
@@ -158,6 +160,7 @@ private:
     bool flushPending() { return dirty == 0 || flush(-1); }
 
     int descriptor = -1;
+    struct stat opened {}; // the open file's status at opening
     rString name;
     uint32_t mode = 0;
 };

@@ -242,48 +242,6 @@ bool makeDemo(const std::string& directory, std::string* error) {
     return true;
 }
 
-bool makeBenchGame(const std::string& directory, unsigned saves, unsigned mods,
-                   std::string* error) {
-    if (!writeFile(directory + "/game.db", "GAME", error))
-        return false;
-    std::vector<std::string> names;
-    for (unsigned i = 0; i < mods; ++i) {
-        std::string dir;
-        switch (i % 3) {
-        case 0:
-            dir = "Mod" + std::to_string(i);
-            break;
-        case 1:
-            dir = "Mods/Mod" + std::to_string(i);
-            break;
-        default:
-            dir = "Mods/Pack" + std::to_string(i % 7) + "/Mod" + std::to_string(i);
-            break;
-        }
-        const std::string description =
-            "Mod number " + std::to_string(i) + (i % 2 ? "\r\nSecond line\r\n" : "\nSecond line\n");
-        if (!makeMod(directory, dir, description, error))
-            return false;
-        std::string name = dir;
-        for (auto& c : name)
-            if (c == '/')
-                c = '\\';
-        names.push_back(name);
-    }
-    for (unsigned i = 0; i < saves; ++i) {
-        std::vector<std::string> listed;
-        for (unsigned k = 0; k < 8 && !names.empty(); ++k)
-            listed.push_back(names[(i * 5 + k * 3) % names.size()]);
-        const std::string dir =
-            "save/Profile" + std::to_string(i / 10) + "/Slot" + std::to_string(i % 10);
-        if (!writeSave(directory, dir,
-                       Save::withNames(listed, tailOf(500 + (i * 3571) % 60000, i), i),
-                       1068387394 + int64_t(i) * 3600, 0, error))
-            return false;
-    }
-    return true;
-}
-
 // The test game (times are UTC seconds):
 //   game.db, description.txt         the program directory's own: not a mod
 //   Mods/Alpha                        "Alpha mod\r\nSecond line\r\n" -> "Alpha mod Second line"

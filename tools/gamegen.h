@@ -61,10 +61,24 @@ bool writeSave(const std::string& programDirectory, const std::string& relativeD
 bool makeMod(const std::string& programDirectory, const std::string& relativeDirectory,
              const std::optional<std::string>& description, std::string* error = nullptr);
 
-// A larger game for benchmarks: `mods` mods at depths 1-3 and `saves` saves in groups of ten,
-// each listing up to eight mods, with tails of varied length.
-bool makeBenchGame(const std::string& directory, unsigned saves, unsigned mods,
+// A larger game for benchmarks: `mods` mods at depths 1 to 4 (a few in Cyrillic, a few differing
+// from another only in letter case), `saves` saves in groups of ten, each with the full block,
+// `entries` entries (one in ten naming no mod) and a tail of `tail` bytes; half of `otherFiles`
+// lie in the mod directories, half beside the saves. Sparse saves leave the block a hole.
+struct BenchGame {
+    unsigned saves = 1000;
+    unsigned mods = 300;
+    unsigned otherFiles = 20000;
+    unsigned entries = 20;
+    size_t tail = 40000;
+    bool sparse = false;
+    uint32_t seed = 1;
+};
+bool makeBenchGame(const std::string& directory, const BenchGame& game,
                    std::string* error = nullptr);
+// A binary file of noise and a text file of short lines, for the stream benchmarks.
+bool makeBenchFiles(const std::string& binaryPath, uint64_t binarySize, const std::string& textPath,
+                    uint64_t textSize, std::string* error = nullptr);
 
 // The test game: every mod and save kind that the reading rules distinguish (see gamegen.cpp for
 // the list, mirrored by the names below).

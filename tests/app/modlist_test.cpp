@@ -4,6 +4,8 @@
 #include "modlist.h"
 
 #include <map>
+#include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -108,4 +110,85 @@ TEST_F(ModListTest, FindsMarkerAndDescriptionInAnyLetterCaseExactFirst) {
     EXPECT_EQ(catalogue(mods), expected);
 }
 
+// Descriptions belong to the directory of their marker only; what is no regular file is no
+// description (a FIFO is never opened, so nothing waits for a writer); two markers in one
+// directory make two mods of the same name, as two listed game.db files always did.
+TEST_F(ModListTest, DescriptionsAreRegularFilesBesideTheirOwnMarker) {
+    ASSERT_TRUE(gamegen::makeMod(dir, "Outer", std::string("outer")));
+    ASSERT_TRUE(gamegen::writeFile(at("Outer/Inner/game.db"), "x"));
+    ASSERT_TRUE(gamegen::writeFile(at("Bare/game.db"), "x"));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Bare/Inner", std::string("bare inner")));
+    ASSERT_TRUE(gamegen::writeFile(at("Folder/game.db"), "x"));
+    ASSERT_TRUE(gamegen::writeFile(at("Folder/description.txt/x"), "a directory"));
+    ASSERT_TRUE(gamegen::writeFile(at("Folder/DESCRIPTION.txt"), "the file"));
+    ASSERT_TRUE(gamegen::writeFile(at("Fifo/game.db"), "x"));
+    ASSERT_EQ(mkfifo(at("Fifo/description.txt").c_str(), 0644), 0);
+    ASSERT_TRUE(gamegen::writeFile(at("Fifo/Description.TXT"), "beside a fifo"));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Twice", std::string("twice")));
+    ASSERT_TRUE(gamegen::writeFile(at("Twice/GAME.DB"), "x"));
+
+    ModList mods;
+    mods.scan(rString(dir.c_str()));
+    const std::map<std::string, std::string> expected = {{"Outer", "outer"},
+                                                         {"Bare\\Inner", "bare inner"},
+                                                         {"Folder", "the file"},
+                                                         {"Fifo", "beside a fifo"},
+                                                         {"Twice", "twice"}};
+    EXPECT_EQ(catalogue(mods), expected);
+    EXPECT_EQ(mods.getCount(), 6u);
+}
+
 } // namespace
+
+// The lookup index must give what a search in catalogue order gives: the first mod whose name
+// equals the text under the case rule, for names that differ only in letter case (ASCII and code
+// page 1251), names that hash alike, and after the list changed without a new index.
+TEST(ModListIndex, FindByNameAgreesWithASearchInCatalogueOrder) {
+    std::mt19937 random(12);
+    // Letters of both cases in both alphabets, separators, digits, and high bytes with no case.
+    const std::string alphabet = "aAbBzZ\\09_." + gamegen::cp1251("жЖяЯёЁаА") + "\x80\xA0\xB9\xFF";
+    auto randomName = [&](size_t length) {
+        std::string name;
+        for (size_t i = 0; i < length; ++i)
+            name += alphabet[random() % alphabet.size()];
+        return name;
+    };
+    auto otherCase = [&](std::string name) {
+        for (auto& c : name)
+            if (random() % 2)
+                c = char(random() % 2 ? foldUpper(uint8_t(c)) : foldLower(uint8_t(c)));
+        return name;
+    };
+    auto linear = [](const ModList& mods, const char* name) -> ModInfo* {
+        for (uint32_t i = 0; i < mods.getCount(); ++i)
+            if (mods.mod(i)->name.compareNoCase(name) == 0)
+                return mods.mod(i);
+        return nullptr;
+    };
+    for (const size_t size : {0, 1, 2, 3, 17, 64, 300}) {
+        ModList mods;
+        std::vector<std::string> names;
+        for (size_t i = 0; i < size; ++i) {
+            // One in four repeats an earlier name in another letter case.
+            names.push_back(i > 0 && random() % 4 == 0 ? otherCase(names[random() % i])
+                                                       : randomName(1 + random() % 6));
+            mods.add(new ModInfo(rString(names.back().c_str()), rString("d")));
+        }
+        std::vector<std::string> queries;
+        for (const auto& name : names) {
+            queries.push_back(name);
+            queries.push_back(otherCase(name));
+        }
+        for (int i = 0; i < 200; ++i)
+            queries.push_back(randomName(random() % 7));
+        mods.reindex();
+        for (const auto& query : queries)
+            ASSERT_EQ(mods.findByName(query.c_str()), linear(mods, query.c_str()))
+                << "size " << size << ", query " << query;
+        // A mod added after the index was built is found all the same.
+        mods.add(new ModInfo(rString("Late"), rString("d")));
+        EXPECT_EQ(mods.findByName("LATE"), mods.mod(mods.getCount() - 1));
+        for (const auto& query : queries)
+            ASSERT_EQ(mods.findByName(query.c_str()), linear(mods, query.c_str()));
+    }
+}

@@ -2,6 +2,7 @@
 // laid out for a case-insensitive system, and writing the modified saves in order.
 #include "../childrun.h"
 #include "gametest.h"
+#include "rdirscan.h"
 #include "rsystem.h"
 #include "savelist.h"
 
@@ -228,3 +229,51 @@ TEST_F(SaveListTest, SaveAllWritesModifiedSavesInOrderAndStopsAtTheFirstFailure)
 }
 
 } // namespace
+
+// The saves come from the walk that also finds the mods; where that walk met a directory twice
+// (links), the saves must still be those that a walk of the save directory alone finds, in its
+// order: directories linked from the save directory may have been entered earlier from outside.
+TEST_F(SaveListTest, ScanFindsTheSavesAWalkOfTheSaveDirectoryAloneFinds) {
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Alpha", std::string("Alpha")));
+    const auto save = gamegen::Save::withNames({"Mods\\Alpha"}, "tail", 1);
+    auto walkAlone = [&] {
+        std::vector<std::string> paths;
+        rFileWalker walker((dir + "/save/game.sav").c_str(), rDirScan::modeFiles);
+        while (walker.next())
+            paths.push_back(walker.currentPath().text());
+        return paths;
+    };
+    auto scanned = [&](bool* complete) {
+        SaveList list;
+        list.setProgramDirectory(rString(dir.c_str()));
+        EXPECT_TRUE(list.scan());
+        std::vector<std::string> paths;
+        for (uint32_t i = 0; i < list.getCount(); ++i)
+            paths.push_back(list.save(i)->path.text());
+        // The shared walk on its own, to see which way the scan went.
+        ModList mods;
+        rObjArray found(0, 8);
+        mods.scan(rString(dir.c_str()), rString((dir + "/save/game.sav").c_str()), found,
+                  *complete);
+        return paths;
+    };
+    // Without links: one walk, the same saves in the same order.
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(gamegen::writeSave(
+            dir, "save/P" + std::to_string(i % 2) + "/S" + std::to_string(i), save, 1068387394, 0));
+    bool complete = false;
+    EXPECT_EQ(scanned(&complete), walkAlone());
+    EXPECT_TRUE(complete);
+    // Saves outside the save directory are no saves; reached through links from inside it, they
+    // are, whether or not the full walk had entered their directories before.
+    for (int i = 0; i < 8; ++i) {
+        const std::string outside = "Outside" + std::to_string(i);
+        ASSERT_TRUE(gamegen::writeSave(dir, outside, save, 1068387394 + i, 0));
+        std::filesystem::create_directory_symlink(at(outside), at("save/Link" + std::to_string(i)));
+    }
+    std::filesystem::create_directory_symlink(at("save/P0"), at("IntoSaves"));
+    const std::vector<std::string> alone = walkAlone();
+    EXPECT_EQ(alone.size(), 14u);
+    EXPECT_EQ(scanned(&complete), alone);
+    EXPECT_FALSE(complete);
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace {
@@ -54,6 +55,42 @@ TEST(rCase, compareNoCaseOrdersByFoldedBytes) {
     EXPECT_EQ(rString("\xE0").compareNoCase("Z"), 1);
     EXPECT_EQ(rString("").compareNoCase(""), 0);
     EXPECT_EQ(rString("a").compareNoCase(nullptr), 1);
+
+    // Against the rule written out, on random texts over letters of both cases and alphabets,
+    // bytes without case, and an embedded NUL in the rString (which ends the text).
+    auto upper = [](unsigned char b) -> int {
+        return (b >= 'a' && b <= 'z') || b >= 0xE0 ? b - 0x20 : b == 0xB8 ? 0xA8 : b;
+    };
+    for (unsigned b = 0; b < 256; ++b)
+        ASSERT_EQ(int(foldUpper(static_cast<unsigned char>(b))),
+                  upper(static_cast<unsigned char>(b)));
+    const std::string alphabet("aAzZ09\\.\xE0\xC0\xFF\xDF\xB8\xA8\x80\xBF", 16);
+    std::minstd_rand random(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string a, b;
+        for (size_t n = random() % 12; n > 0; --n)
+            a += alphabet[random() % alphabet.size()];
+        b = a.substr(0, random() % (a.size() + 1));
+        for (auto& c : b)
+            if (random() % 3 == 0)
+                c = alphabet[random() % alphabet.size()];
+        for (size_t n = random() % 3; n > 0; --n)
+            b += alphabet[random() % alphabet.size()];
+        rString own(a.c_str());
+        if (round % 10 == 0 && !a.empty())
+            own.getItems()[random() % a.size()] = 0; // a NUL inside: the text ends there
+        const auto* x = reinterpret_cast<const unsigned char*>(own.text());
+        const auto* y = reinterpret_cast<const unsigned char*>(b.c_str());
+        int expected = 0;
+        for (size_t i = 0;; ++i) {
+            const int d = upper(x[i]) - upper(y[i]);
+            if (d != 0 || y[i] == 0) {
+                expected = d < 0 ? -1 : d > 0 ? 1 : 0;
+                break;
+            }
+        }
+        ASSERT_EQ(own.compareNoCase(b.c_str()), expected) << a << " / " << b;
+    }
 
     EXPECT_EQ(commonPrefixLength("C:\\Games\\x", "c:\\gAMES\\y"), 9);
     EXPECT_EQ(commonPrefixLength("abc", "abc"), 3);

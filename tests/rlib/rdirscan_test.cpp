@@ -178,6 +178,21 @@ TEST_F(DirScanTest, EntryDetailsComeFromTheFileItselfAndOnlyFilesAndDirectoriesH
     EXPECT_EQ(scan(dir + "/d/game.db", rDirScan::modeFiles), std::vector<std::string>{plain});
     EXPECT_TRUE(scan(dir + "/d/pipe.db", rDirScan::modeFiles | rDirScan::modeDirectories).empty());
     EXPECT_TRUE(scan<rFileWalker>(dir + "/missing/*", rDirScan::modeFiles).empty());
+
+    // Names only: the same entries; details only where the kind needed a status call anyway
+    // (the link), never a FIFO or a dangling link.
+    Details named;
+    rDirScan n((dir + "/d/*.*").c_str(), rDirScan::modeFiles | rDirScan::modeNamesOnly);
+    while (n.next()) {
+        EXPECT_EQ(n.entry().kind, rFileInfo::kindFile) << n.entry().name.text();
+        named[n.entry().name.text()] = {n.entry().access, n.entry().size};
+    }
+    EXPECT_EQ(named, (Details{{"Game.DB", {0, 0}},
+                              {"link.db", {rw, 5}},
+                              {"locked.dat", {0, 0}},
+                              {".hidden.db", {0, 0}},
+                              {"run.Exe", {0, 0}},
+                              {"big.db", {0, 0}}}));
 }
 
 // A file time that a date value cannot hold gives an invalid date, never 01.01.1901.
@@ -260,6 +275,7 @@ TEST_F(DirScanTest, DirectoriesThatVanishOrLoopAreSkippedAndEachIsEnteredOnce) {
     while (w.next())
         rest.push_back(w.currentPath().text());
     EXPECT_EQ(rest, std::vector<std::string>{dir + "/t/d1/g"});
+    EXPECT_EQ(w.revisits(), 1u); // t, met again through d1/up; a vanished directory is no revisit
 }
 
 // A generated tree of 10,000 files in mixed case with link loops, a dangling link, a FIFO, a link
@@ -314,6 +330,10 @@ TEST_F(DirScanTest, LargeTreeWalkMatchesAnIndependentListing) {
     const std::vector<std::string> got =
         sorted(scan<rFileWalker>(big + "/*", rDirScan::modeFiles | rDirScan::modeDirectories));
     EXPECT_EQ(got, sorted(expected)); // no FIFO, no dangling link, loops not entered
+    // Names only walks the same way.
+    EXPECT_EQ(scan<rFileWalker>(big + "/*", rDirScan::modeFiles | rDirScan::modeDirectories |
+                                                rDirScan::modeNamesOnly),
+              scan<rFileWalker>(big + "/*", rDirScan::modeFiles | rDirScan::modeDirectories));
     const size_t files = size_t(std::count_if(
         got.begin(), got.end(), [](const std::string& p) { return p.back() != '/'; }));
     EXPECT_EQ(files,

@@ -1,4 +1,4 @@
-// Benchmark of rFileWalker over a generated tree, beside a std::filesystem walk of the same tree.
+// bench/gbench_walk.cpp - rFileWalker over a generated tree, beside a std::filesystem walk.
 #include "rdirscan.h"
 
 #include <benchmark/benchmark.h>

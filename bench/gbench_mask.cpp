@@ -1,4 +1,4 @@
-// bench/bench_mask.cpp - matchMask against a naive recursive backtracking matcher, on ordinary
+// bench/gbench_mask.cpp - matchMask against a naive recursive backtracking matcher, on ordinary
 // file masks and on masks with many stars that make backtracking explode.
 #include "rstring.h"
 
