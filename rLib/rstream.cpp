@@ -200,6 +200,10 @@ int64_t rStream::size() {
 }
 
 void rStream::unget(char byte) {
+    // Written bytes that are still buffered end at index: stepping back would drop the last one
+    // from the flush, so they go to the device first.
+    if (dirty)
+        flush(-1);
     if (index > 0 && owned()) {
         --position;
         buffer[--index] = byte;

@@ -79,6 +79,23 @@ TEST_F(StreamTest, WritesOverReadDataLandAtTheLogicalPosition) {
     EXPECT_EQ(readAll(path("f")), expected);
 }
 
+TEST_F(StreamTest, UngetAfterAWriteKeepsTheWrittenBytes) {
+    writeAll(path("f"), "abcdef");
+    for (const uint32_t capacity : {1u, 2u, 64u}) {
+        rFile f(-1, capacity);
+        ASSERT_TRUE(f.open(path("f").c_str(), rFile::modeReadWrite));
+        ASSERT_TRUE(f.write("XY", 2));
+        f.unget('Y');
+        EXPECT_EQ(f.tell(), 1);
+        char c = 0;
+        ASSERT_TRUE(f.readExact(&c, 1));
+        EXPECT_EQ(c, 'Y');
+        ASSERT_TRUE(f.close());
+        EXPECT_EQ(readAll(path("f")), "XYcdef") << "buffer of " << capacity;
+        writeAll(path("f"), "abcdef");
+    }
+}
+
 TEST_F(StreamTest, UnbufferedStreamsReadAndWriteThroughTheDevice) {
     rFile f(-1, 0);
     ASSERT_TRUE(f.open(path("u").c_str(), rFile::modeRewrite));
