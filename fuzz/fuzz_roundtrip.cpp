@@ -131,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
     }
+    const int32_t tailOffset = save.tailOffset; // a write moves it to the new entries' end
     FUZZ_EXPECT(save.writeFile());
     FUZZ_EXPECT(save.modified == 0);
 
@@ -144,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rebuilt.append(mod->name.text(), mod->name.length());
     }
     const size_t entriesEnd = rebuilt.size();
-    rebuilt += original.substr(size_t(save.tailOffset));
+    rebuilt += original.substr(size_t(tailOffset));
+    FUZZ_EXPECT(save.tailOffset == int32_t(entriesEnd));
     FUZZ_EXPECT(readWhole(fixture.savePath) == rebuilt);
     const struct timespec after = modificationTime(fixture.savePath);
     FUZZ_EXPECT(after.tv_sec == before.tv_sec && after.tv_nsec == before.tv_nsec);
