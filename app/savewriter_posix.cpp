@@ -93,6 +93,15 @@ bool linkScratch(const rString& path, const rString& near, rString& created) {
     return false;
 }
 
+// Moves the scratch link from over to. Where both already name one file the system's rename
+// does nothing and reports success; the scratch name is removed then, so that it never outlives
+// the write (after a real move it no longer exists, and removing it changes nothing).
+bool renameLink(const rString& from, const rString& to) {
+    const bool moved = rPosix::rename(from.text(), to.text()) == 0;
+    rPosix::unlink(from.text());
+    return moved;
+}
+
 // The backup's name: an existing file of that name in any letter case (an exact match first),
 // else the name itself, so that a game on a case-insensitive layer never sees two backups.
 rString backupName(const rString& directory, const rString& wanted) {
@@ -188,8 +197,7 @@ bool SaveGame::replaceFile() {
     // game.sav exists at every instant; without them a failed second rename is undone.
     rString linkName;
     if (linkScratch(path, backup, linkName)) {
-        if (rPosix::rename(linkName.text(), backup.text()) != 0) {
-            rPosix::unlink(linkName.text());
+        if (!renameLink(linkName, backup)) {
             rPosix::unlink(temporary.text());
             return false;
         }
@@ -215,11 +223,9 @@ bool SaveGame::replaceFile() {
         // The new name may not survive a crash: put the former file back under game.sav (it
         // stays the backup too where links exist).
         bool restored = false;
-        if (linkScratch(backup, backup, linkName)) {
-            restored = rPosix::rename(linkName.text(), path.text()) == 0;
-            if (!restored)
-                rPosix::unlink(linkName.text());
-        } else
+        if (linkScratch(backup, backup, linkName))
+            restored = renameLink(linkName, path);
+        else
             restored = rPosix::rename(backup.text(), path.text()) == 0;
         if (restored) {
             rPosix::fsyncDirectory(directory.text());

@@ -135,8 +135,10 @@ bool rLocalFileSystem::getInfo(const rString&, rSearch* search, rFileInfo* entry
         entry->kind = rFileInfo::kindFile;
     entry->access = accessOf(st, entry->name.text());
     entry->size = uint32_t(uint64_t(st.st_size));
-    entry->time.reset();
-    entry->time.setTimeT(st.st_mtime); // outside 1901..2036 the time stays 1901-01-01
+    // A time that a date value cannot hold (outside 1901..2036) is an invalid date, as a failed
+    // composition is, never a date of its own.
+    if (!entry->time.setTimeT(st.st_mtime))
+        entry->time.setSeconds(rDateTime::invalidSeconds);
     return true;
 }
 

@@ -40,11 +40,16 @@ bool rFile::open(const char* fileName, uint32_t newMode) {
         if (rPosix::stat(path, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
             rPosix::chmod(path, (st.st_mode & 07777) | S_IWUSR);
     }
-    descriptor = rPosix::open(path, systemFlags(mode), 0666);
+    // The open never blocks (a FIFO waits for its other end): it is made non-blocking, and
+    // what is not a regular file (a FIFO, a device, a directory) is refused; a file kept
+    // returns to blocking mode.
+    descriptor = rPosix::open(path, systemFlags(mode) | O_NONBLOCK, 0666);
     if (descriptor != -1) {
-        // A directory opens for reading on POSIX, but it is no file.
         struct stat st;
-        if (rPosix::fstat(descriptor, &st) == 0 && S_ISDIR(st.st_mode)) {
+        int status = -1;
+        if (rPosix::fstat(descriptor, &st) != 0 || !S_ISREG(st.st_mode) ||
+            (status = ::fcntl(descriptor, F_GETFL)) == -1 ||
+            ::fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) == -1) {
             rPosix::close(descriptor);
             descriptor = -1;
         }

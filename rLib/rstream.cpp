@@ -146,18 +146,28 @@ bool rStream::write(const void* src, uint32_t n) {
         p += capacity;
         n -= capacity;
     }
-    // Writing over bytes that were read: the buffer's first byte has a known device offset, so
-    // the flush positions the device there instead of where the read-ahead left it.
-    if (!dirty && fill > 0)
-        flags |= resyncDevice;
-    while (capacity - index < n && !hasError())
+    if (!dirty && !startWriting())
+        return false;
+    if (capacity - index < n)
         flush(int32_t(n - (capacity - index)));
-    dirty = 1;
-    if (hasError())
+    // A flush that did not empty the buffer leaves no room: nothing is copied past its end.
+    if (hasError() || !rCHECK(capacity - index >= n, erFileWrite, nullptr, 0))
         return false;
     std::memcpy(buffer + index, p, n);
     index += n;
     position += n;
+    dirty = 1;
+    return true;
+}
+
+bool rStream::startWriting() {
+    // The device stands after the read-ahead; it goes back to the logical position, and the
+    // read bytes are dropped, so that a flush writes only what was written (never a byte put
+    // back by unget, never read bytes again).
+    if (available() != 0 && deviceSeek(position, 0) < 0)
+        return false;
+    index = fill = 0;
+    flags &= ~resyncDevice;
     return true;
 }
 
@@ -184,11 +194,13 @@ int64_t rStream::seek(int64_t offset, int origin) {
             return offset;
         }
     }
-    index = fill = 0;
-    flags &= ~resyncDevice;
+    // A failed device seek leaves the buffer as it was, in step with the device.
     const int64_t r = deviceSeek(offset, origin);
-    if (r >= 0)
+    if (r >= 0) {
+        index = fill = 0;
+        flags &= ~resyncDevice;
         position = r;
+    }
     return r;
 }
 
@@ -200,11 +212,8 @@ int64_t rStream::size() {
 }
 
 void rStream::unget(char byte) {
-    // Written bytes that are still buffered end at index: stepping back would drop the last one
-    // from the flush, so they go to the device first.
-    if (dirty)
-        flush(-1);
-    if (index > 0 && owned()) {
+    // Only read bytes can be taken back in the buffer: written ones must still reach the device.
+    if (index > 0 && owned() && !dirty) {
         --position;
         buffer[--index] = byte;
     } else {

@@ -83,6 +83,8 @@ protected:
     bool owned() const { return (flags & ownsBuffer) != 0; }
     // Puts the device at the first buffered byte when a seek inside the buffer moved it.
     bool resync();
+    // Turns a buffer of read bytes into an empty one for writing at the logical position.
+    bool startWriting();
 
     char* buffer = nullptr;
     uint32_t capacity = 0;
@@ -121,6 +123,9 @@ public:
     ~rFile() override;
 
     bool open(const char* fileName, uint32_t mode);
+    // A new, empty file with a unique name in the per-process directory, opened read-write
+    // (rtempfile.cpp); false when the name lock is not obtained within 5000 ms.
+    bool openTemp();
     int64_t deviceSeek(int64_t offset, int origin) override;
     bool deviceFill() override;
     bool flush(int32_t hint = -1) override;
@@ -142,6 +147,11 @@ public:
     uint32_t getMode() const { return mode; }
     bool isOpen() const { return descriptor != -1; }
     static int systemFlags(uint32_t mode);
+
+protected:
+    // Chooses a unique name in directory (default: the per-process directory) and creates the
+    // file there; the caller holds tempNameLock.
+    bool openUnique(const char* directory);
 
 private:
     bool closeFile(bool removeTemporary);

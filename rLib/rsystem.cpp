@@ -5,6 +5,7 @@
 #include "rcodepage.h"
 #include "rdirscan.h"
 #include "rresource.h"
+#include "rscratch.h"
 #include "rstream.h"
 
 #include <cstring>
@@ -30,10 +31,8 @@ rString uniqueTempName(const char* directory, const char* extension) {
     if (directory != nullptr) {
         dir = directory;
     } else {
-        const rString temp = tempDirectory();
-        rString::format(dir, "%s%08X", temp.text(), processId());
-        if (!rSystemPlatform::exists(dir.text()))
-            makePath(dir);
+        dir = scratchDirectoryName();
+        prepareScratchDirectory(dir); // created private to the user when missing
     }
     dir.addSeparator();
     rString name;

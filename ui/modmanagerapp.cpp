@@ -3,6 +3,7 @@
 #include "modmanagerapp.h"
 
 #include "dialog.h"
+#include "endrequests.h"
 #include "qtdialogview.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int ModManagerApp::run(int argc, char** argv, SaveList& saves) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(applicationName));
     QApplication::setWindowIcon(icon());
+    const EndRequests endRequests; // the session's end closes the dialog as Cancel does
     InitInstance(saves);
     return 0;
 }

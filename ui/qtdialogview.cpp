@@ -103,39 +103,23 @@ QtDialogView::QtDialogView(QWidget* parent)
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    connect(choices, &QComboBox::activated, this, [this] {
-        if (logic != nullptr)
-            logic->OnSaveChanged();
-    });
+    connect(choices, &QComboBox::activated, this,
+            [this] { handle(choices, &ModManagerDialog::OnSaveChanged); });
     for (QListWidget* list : {installed, available})
-        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
-            if (logic != nullptr)
-                logic->OnListSelChanged();
-        });
-    connect(available, &QListWidget::itemDoubleClicked, this, [this] {
-        if (logic != nullptr)
-            logic->OnInstall();
-    });
-    connect(installed, &QListWidget::itemDoubleClicked, this, [this] {
-        if (logic != nullptr)
-            logic->OnRemove();
-    });
-    connect(install, &QPushButton::clicked, this, [this] {
-        if (logic != nullptr)
-            logic->OnInstall();
-    });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        if (logic != nullptr)
-            logic->OnRemove();
-    });
-    connect(moveUp, &QPushButton::clicked, this, [this] {
-        if (logic != nullptr)
-            logic->OnMoveUp();
-    });
-    connect(moveDown, &QPushButton::clicked, this, [this] {
-        if (logic != nullptr)
-            logic->OnMoveDown();
-    });
+        connect(list, &QListWidget::itemSelectionChanged, this,
+                [this, list] { handle(list, &ModManagerDialog::OnListSelChanged); });
+    connect(available, &QListWidget::itemDoubleClicked, this,
+            [this] { handle(available, &ModManagerDialog::OnInstall); });
+    connect(installed, &QListWidget::itemDoubleClicked, this,
+            [this] { handle(installed, &ModManagerDialog::OnRemove); });
+    connect(install, &QPushButton::clicked, this,
+            [this] { handle(available, &ModManagerDialog::OnInstall); });
+    connect(remove, &QPushButton::clicked, this,
+            [this] { handle(installed, &ModManagerDialog::OnRemove); });
+    connect(moveUp, &QPushButton::clicked, this,
+            [this] { handle(installed, &ModManagerDialog::OnMoveUp); });
+    connect(moveDown, &QPushButton::clicked, this,
+            [this] { handle(installed, &ModManagerDialog::OnMoveDown); });
     connect(ok, &QPushButton::clicked, this, &QtDialogView::accept);
     connect(cancel, &QPushButton::clicked, this, &QtDialogView::reject);
 }
@@ -147,7 +131,26 @@ QPushButton* QtDialogView::makeButton(const char* text, int id, int x, int y, in
     auto* button = new QPushButton(QString::fromLatin1(text), this);
     button->setObjectName(QStringLiteral("button%1").arg(id));
     button->setGeometry(mapDialogRect(x, y, width, height));
+    // A click presses a button without taking the focus from the list the player works in, so
+    // Enter goes on meaning OK. Tab still reaches every button, and a button the player tabbed
+    // to takes Enter and Space (OK is the dialog's only default button).
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setAutoDefault(true);
     return button;
+}
+
+void QtDialogView::handle(QWidget* actedOn, void (ModManagerDialog::*handler)()) {
+    if (logic == nullptr)
+        return;
+    handlerTarget = actedOn;
+    focusDisplaced = nullptr;
+    (logic->*handler)();
+    handlerTarget = nullptr;
+    // A move rebuilds the list, which disables its buttons on the way; one that is usable again
+    // gets back the focus the player gave it, so that Space can repeat it.
+    if (focusDisplaced != nullptr && focusDisplaced->isEnabled() && focusWidget() == actedOn)
+        focusDisplaced->setFocus(Qt::OtherFocusReason);
+    focusDisplaced = nullptr;
 }
 
 void QtDialogView::start(ModManagerDialog& dialog) {
@@ -270,8 +273,18 @@ void QtDialogView::selectRow(ModRows list, int position) {
 }
 
 void QtDialogView::enableButton(int id, bool enabled) {
-    if (QPushButton* target = button(id))
-        target->setEnabled(enabled);
+    QPushButton* target = button(id);
+    if (target == nullptr)
+        return;
+    // A disabled focus widget passes the focus along the tab chain: to Cancel, which would then
+    // take Enter, or round to the save box, which would take the arrows. The list acted on
+    // takes it instead, with its selection.
+    if (!enabled && focusWidget() == target && target->isEnabled()) {
+        if (focusDisplaced == nullptr)
+            focusDisplaced = target;
+        (handlerTarget != nullptr ? handlerTarget : installed)->setFocus(Qt::OtherFocusReason);
+    }
+    target->setEnabled(enabled);
 }
 
 void QtDialogView::showError(const char* text) {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 
 class QComboBox;
 class QLabel;
@@ -71,8 +72,14 @@ protected:
 
 private:
     QPushButton* makeButton(const char* text, int id, int x, int y, int width, int height);
+    // Runs a handler of the logic for the player's action on `actedOn` (the list a button works
+    // on, or the control that raised the event), which takes the focus from a button the
+    // handler disables.
+    void handle(QWidget* actedOn, void (ModManagerDialog::*handler)());
 
     ModManagerDialog* logic = nullptr;
+    QWidget* handlerTarget = nullptr;     // while a handler runs: where a displaced focus goes
+    QPointer<QPushButton> focusDisplaced; // the focused button a running handler disabled
     int unitX = 1;
     int unitY = 1;
     QComboBox* choices = nullptr;

@@ -1,5 +1,6 @@
 // tests/app/savelist_test.cpp - the save catalogue: finding saves, the program directory, a game
 // laid out for a case-insensitive system, and writing the modified saves in order.
+#include "../childrun.h"
 #include "gametest.h"
 #include "rsystem.h"
 #include "savelist.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <sys/stat.h>
 
 namespace {
 
@@ -23,7 +25,9 @@ TEST_F(SaveListTest, ScanListsUsableSavesWithTheirLabels) {
     ASSERT_TRUE(gamegen::makeTestGame(dir));
     SaveList list;
     list.setProgramDirectory(rString(dir.c_str()));
+    const int descriptors = openDescriptorCount();
     ASSERT_TRUE(list.scan());
+    EXPECT_EQ(openDescriptorCount(), descriptors); // every file and directory closed again
     EXPECT_EQ(list.mods.getCount(), 5u);
     auto found = labels(list);
     std::sort(found.begin(), found.end()); // text order is time order
@@ -34,6 +38,24 @@ TEST_F(SaveListTest, ScanListsUsableSavesWithTheirLabels) {
         "[2021/02/28 23:59:59 Profile2] Slot1",
     };
     EXPECT_EQ(found, expected);
+}
+
+// A FIFO named game.sav never blocks the catalogue: the walk skips it, and reading it directly
+// fails at once.
+TEST_F(SaveListTest, AFifoNamedLikeASaveIsLeftOutWithoutBlocking) {
+    ASSERT_TRUE(gamegen::makeTestGame(dir));
+    std::filesystem::create_directories(at("save/Pipe/Slot"));
+    const std::string fifo = at("save/Pipe/Slot/game.sav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int result = exitCodeWithin(30, [&] {
+        SaveList list;
+        list.setProgramDirectory(rString(dir.c_str()));
+        if (!list.scan() || list.getCount() != 4)
+            return 1;
+        SaveGame save;
+        return save.readFile(fifo.c_str(), list.mods) ? 2 : 0;
+    });
+    EXPECT_EQ(result, 0) << "-1: blocked";
 }
 
 TEST_F(SaveListTest, ProgramDirectoryIsTheExecutablesByDefault) {

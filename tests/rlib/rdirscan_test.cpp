@@ -1,4 +1,5 @@
 // Tests of rLib/rdirscan: entries, masks, the walk order, links, loops and unreadable directories.
+#include "../childrun.h"
 #include "rdirscan.h"
 #include "rposix.h"
 #include "stream_testutil.h"
@@ -159,6 +160,73 @@ TEST_F(DirScanTest, EntryDetailsComeFromTheFileItselfAndOnlyFilesAndDirectoriesH
     EXPECT_TRUE(scan<rFileWalker>(dir + "/missing/*", rDirScan::modeFiles).empty());
 }
 
+// A file time that a date value cannot hold gives an invalid date, never 01.01.1901.
+TEST_F(DirScanTest, EntryTimesOutsideTheDateRangeAreInvalid) {
+    const std::map<std::string, std::pair<int64_t, std::string>> cases = {
+        {"first", {-2177452800, "01.01.1901 00:00:00"}},
+        {"before", {-2177452801, "invalid"}},
+        {"old", {-2300000000, "invalid"}},
+        {"early", {-2147483648, "13.12.1901 20:45:52"}},
+        {"last", {2114380799, "31.12.2036 23:59:59"}},
+        {"after", {2114380800, "invalid"}},
+        {"far", {4102444800, "invalid"}}}; // 2100
+    std::map<std::string, std::string> expected;
+    for (const auto& [name, c] : cases) {
+        const std::string path = file("d/" + name);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(c.first), 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        struct stat st;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        if (st.st_mtime == c.first) // some file systems hold no time before December 1901
+            expected[name] = c.second;
+        else
+            fs::remove(path);
+    }
+    EXPECT_GE(expected.size(), 4u);
+    std::map<std::string, std::string> got;
+    rFileWalker w((dir + "/d/*").c_str(), rDirScan::modeFiles);
+    while (w.next()) {
+        const rDateTime& time = w.entry().time;
+        got[w.entry().name.text()] =
+            time.isValid() ? std::string(time.dateText().text()) + " " + time.timeText().text()
+                           : "invalid";
+    }
+    EXPECT_EQ(got, expected);
+}
+
+// The table of entered directories grows past its first sizes; a loop met after that growth
+// still leads back to a directory already entered. No walk keeps a descriptor open after it.
+TEST_F(DirScanTest, LoopsMetAfterManyDirectoriesAreStillNotEnteredAgain) {
+    std::string level = dir + "/deep";
+    std::vector<std::string> expected;
+    for (int depth = 0; depth < 100; ++depth) {
+        expected.push_back(file("deep" + level.substr(dir.size() + 5) + "/f"));
+        if (depth == 10) {
+            ASSERT_EQ(symlink(level.c_str(), (dir + "/tenth").c_str()), 0);
+        }
+        level += "/n";
+    }
+    fs::create_directories(level);
+    ASSERT_EQ(symlink((dir + "/deep").c_str(), (level + "/toRoot").c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/tenth").c_str(), (level + "/toTenth").c_str()), 0);
+    file("wide/x");
+    for (int k = 0; k < 40; ++k)
+        ASSERT_EQ(symlink("..", (dir + "/wide/up" + std::to_string(k)).c_str()), 0);
+
+    const int descriptors = openDescriptorCount();
+    EXPECT_EQ(sorted(scan<rFileWalker>(dir + "/deep/f", rDirScan::modeFiles)), sorted(expected));
+    EXPECT_EQ(scan<rFileWalker>(dir + "/wide/x", rDirScan::modeFiles),
+              std::vector<std::string>{dir + "/wide/x"});
+    {
+        rFileWalker partial((dir + "/deep/f").c_str(), rDirScan::modeFiles);
+        for (int k = 0; k < 50; ++k)
+            ASSERT_TRUE(partial.next());
+        rDirScan one((dir + "/deep/*").c_str(), rDirScan::modeDirectories);
+        ASSERT_TRUE(one.next());
+    }
+    EXPECT_EQ(openDescriptorCount(), descriptors);
+}
+
 TEST_F(DirScanTest, DirectoriesThatVanishOrLoopAreSkippedAndEachIsEnteredOnce) {
     file("t/f");
     file("t/d1/g");
@@ -237,4 +305,33 @@ TEST_F(DirScanTest, LargeTreeWalkMatchesAnIndependentListing) {
         return p.size() > 4 && p.compare(p.size() - 4, 4, ".Sav") == 0;
     }));
     EXPECT_EQ(scan<rFileWalker>(big + "/*.SAV", rDirScan::modeFiles).size(), savs);
+}
+
+// A null path scans the current directory with an empty pattern (nothing matches); the file
+// system's operations refuse null searches and entries.
+TEST_F(DirScanTest, NullArgumentsFindNothingAndAreRefused) {
+    file("c/entry");
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir((dir + "/c").c_str()), 0);
+    rDirScan none(nullptr, rDirScan::modeFiles | rDirScan::modeDirectories);
+    EXPECT_FALSE(none.next());
+    EXPECT_EQ(std::string(none.currentPath().text()), dir + "/c/");
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+
+    rLocalFileSystem local;
+    rFileInfo e;
+    rSearch* search = local.findFirst(rString((dir + "/c").c_str()));
+    ASSERT_NE(search, nullptr);
+    EXPECT_FALSE(local.findNext(nullptr, &e));
+    EXPECT_FALSE(local.findNext(search, nullptr));
+    EXPECT_FALSE(local.getInfo(rString(dir.c_str()), nullptr, &e));
+    EXPECT_FALSE(local.getInfo(rString(dir.c_str()), search, nullptr));
+    rDirectoryId id{};
+    EXPECT_FALSE(local.directoryId(nullptr, id));
+    EXPECT_TRUE(local.directoryId(search, id));
+    local.findClose(search);
+    EXPECT_EQ(search, nullptr);
+    local.findClose(search); // closing nothing is harmless
+    EXPECT_FALSE(local.changeDirectory(nullptr));
 }

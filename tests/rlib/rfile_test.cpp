@@ -1,5 +1,6 @@
 // tests/rlib/rfile_test.cpp - rFile on real files: opening modes, renaming, removal, file times,
 // syncing and offsets beyond 32 bits.
+#include "../childrun.h"
 #include "rstream.h"
 #include "stream_testutil.h"
 
@@ -140,4 +141,35 @@ TEST_F(StreamTest, OffsetsBeyondFourGigabytesWork) {
     ASSERT_TRUE(f.readExact(&c, 1));
     EXPECT_EQ(c, 'Z');
     EXPECT_TRUE(f.deleteFile());
+}
+
+// A FIFO, a device or a directory is refused at once in every mode, with the open error; a
+// regular file opened for reading is left in blocking mode.
+TEST_F(StreamTest, OpeningWhatIsNoRegularFileFailsAtOnceWithTheOpenError) {
+    const std::string fifo = path("game.sav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    writeAll(path("plain"), "abc");
+    const int result = exitCodeWithin(30, [&] {
+        int wrong = 0;
+        rFile f;
+        for (const std::string& name : {fifo, std::string("/dev/null"), dir}) {
+            for (uint32_t mode : {uint32_t(rFile::modeRead), uint32_t(rFile::oWrOnly),
+                                  uint32_t(rFile::modeReadWrite), uint32_t(rFile::modeRewrite)}) {
+                wrong |= f.open(name.c_str(), mode) ? 1 : 0;
+                wrong |= f.isOpen() ? 2 : 0;
+                wrong |= f.errorCode() != erFileOpen ? 4 : 0;
+                wrong |= name != f.errorSubject() ? 8 : 0;
+            }
+        }
+        if (!f.open(path("plain").c_str(), rFile::modeRead))
+            return wrong | 16;
+        wrong |= (fcntl(int(f.handle()), F_GETFL) & O_NONBLOCK) != 0 ? 32 : 0;
+        char buf[3];
+        wrong |= f.readExact(buf, 3) ? 0 : 64;
+        return wrong;
+    });
+    EXPECT_EQ(result, 0) << "-1: the open blocked";
+    struct stat st;
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)); // left as it was
 }

@@ -210,6 +210,58 @@ TEST_F(SystemTest, TempNamesLieInThePerProcessDirectory) {
     EXPECT_EQ(std::string(workingDirectory().text()), cwd == "/" ? "/" : cwd + "/");
 }
 
+// TMPDIR that names no directory falls back to /tmp/, and where /tmp is no directory either, to
+// the executable's directory.
+TEST_F(SystemTest, TempDirectoryFallsBackToTmpAndThenToTheProgramsDirectory) {
+    for (const std::string& unusable : {std::string(""), file("a file"), dir + "/none"}) {
+        setenv("TMPDIR", unusable.c_str(), 1);
+        EXPECT_STREQ(tempDirectory().text(), "/tmp/") << unusable;
+    }
+    unsetenv("TMPDIR");
+    EXPECT_STREQ(tempDirectory().text(), "/tmp/");
+    rPosix::setFaultHook([](rPosix::Op op, const char* path) {
+        return op == rPosix::Op::stat && path != nullptr && std::string(path) == "/tmp" ? ENOENT
+                                                                                        : 0;
+    });
+    const std::string fallback = tempDirectory().text();
+    rPosix::setFaultHook(nullptr);
+    EXPECT_EQ(fallback, fs::read_symlink("/proc/self/exe").parent_path().string() + "/");
+}
+
+// Null arguments: refused with the described reports, or taken as an empty command line.
+TEST_F(SystemTest, NullArgumentsAreRefusedWithTheirReports) {
+    rCommandLine line;
+    ASSERT_TRUE(line.parse("one two"));
+    ASSERT_EQ(line.count(), 2u);
+    EXPECT_TRUE(line.parse(nullptr));
+    EXPECT_EQ(line.count(), 0u);
+    EXPECT_EQ(line.argument(0), nullptr);
+
+    resetAssertionReports();
+    EXPECT_FALSE(removeTree(nullptr));
+    expectReportAt("path!=NULL", "rLib/rsystem", "rLib/rsystem_posix.cpp");
+    resetAssertionReports();
+    EXPECT_FALSE(resourceToFile(1, nullptr, (dir + "/r").c_str()));
+    expectReportAt("(resGroup!=NULL) && (filename!=NULL)", "rLib/rsystem", "rLib/rsystem.cpp");
+    resetAssertionReports();
+    EXPECT_FALSE(resourceToFile(1, "group", nullptr));
+    expectReportAt("(resGroup!=NULL) && (filename!=NULL)", "rLib/rsystem", "rLib/rsystem.cpp");
+    EXPECT_FALSE(fs::exists(dir + "/r"));
+
+    const std::string kept = file("kept");
+    EXPECT_TRUE(removeFiles(nullptr));
+    EXPECT_FALSE(removeFile(nullptr));
+    EXPECT_FALSE(removeDirectory(nullptr));
+    EXPECT_FALSE(copyFile(nullptr, kept.c_str()));
+    EXPECT_FALSE(copyFile(kept.c_str(), nullptr));
+    EXPECT_FALSE(moveFile(nullptr, (dir + "/m").c_str()));
+    EXPECT_FALSE(moveFile(kept.c_str(), nullptr));
+    EXPECT_EQ(readAll(kept), "data");
+    EXPECT_EQ(shellIcon(nullptr, true), nullptr);
+    EXPECT_FALSE(rSystemPlatform::exists(nullptr));
+    EXPECT_FALSE(rSystemPlatform::isDirectory(nullptr));
+}
+
 TEST_F(SystemTest, FreeSpaceAndPathValidity) {
     EXPECT_EQ(diskFreeSpace("relative/path"), 0u);
     EXPECT_EQ(diskFreeSpace("C:\\"), 0u);

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <time.h>
+#include <unistd.h>
 
 // A fresh directory below $TMPDIR (or /tmp), removed with its files at the end; TZ is fixed.
 class StreamTest : public ::testing::Test {
@@ -29,6 +30,8 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0);
     }
     std::string path(const char* name) const { return dir + "/" + name; }
+
+public:
     static void writeAll(const std::string& file, const std::string& bytes) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), std::streamsize(bytes.size()));
@@ -45,6 +48,7 @@ protected:
         return s;
     }
 
+protected:
     std::string dir;
 };
 
@@ -70,4 +74,14 @@ struct Faults {
         rPosix::setFaultHook(&hook);
     }
     static int count(rPosix::Op op) { return calls[int(op)]; }
+};
+
+// Ends the test process with SIGALRM when a test outlives its time: a hang fails instead of
+// blocking the run.
+class Watchdog {
+public:
+    explicit Watchdog(unsigned seconds) { alarm(seconds); }
+    ~Watchdog() { alarm(0); }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
 };

@@ -51,14 +51,21 @@ protected:
         window = std::make_unique<QtDialogView>();
         dialog = std::make_unique<ModManagerDialog>(*window, saves);
         window->start(*dialog);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        showActive();
     }
     void TearDown() override {
         rPosix::setFaultHook(nullptr);
         dialog.reset();
         window.reset();
         GameTest::TearDown();
+    }
+
+    // Shows the window as the active one, so that keys go where the focus is.
+    void showActive() {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
     std::string savePath(const char* slot) { return dir + "/save/P/" + slot + "/game.sav"; }
@@ -85,6 +92,32 @@ protected:
         QTest::mouseDClick(list(l)->viewport(), Qt::LeftButton, {}, rowPoint(l, row));
     }
     void press(int id) { QTest::mouseClick(window->button(id), Qt::LeftButton); }
+    // A key as the player's keyboard sends it: to whatever has the focus.
+    void key(Qt::Key k) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        QTest::keyClick(focused, k);
+    }
+    // Tabs until target has the focus (at most once round the window).
+    void tabTo(QWidget* target) {
+        for (int i = 0; i < 12 && QApplication::focusWidget() != target; ++i)
+            key(Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), target);
+    }
+    // The newer save holds exactly what a write of these names makes of it (failures show the
+    // region from the entries on, not the whole file).
+    ::testing::AssertionResult newSaveHolds(const std::vector<std::string>& names) {
+        const std::string want = rewritten(before[1], names, before[1].size());
+        const std::string got = gamegen::readFile(savePath("New")).value_or("<missing>");
+        if (got == want)
+            return ::testing::AssertionSuccess();
+        const auto entries = [](const std::string& bytes) {
+            return bytes.size() > gamegen::entriesOffset ? bytes.substr(gamegen::entriesOffset)
+                                                         : "<short file>";
+        };
+        return ::testing::AssertionFailure() << "entries \"" << entries(got) << "\", wanted \""
+                                             << entries(want) << "\" (or the bytes before differ)";
+    }
     // Buttons 131..134 as "1" and "0".
     QString buttons() {
         QString out;
@@ -238,6 +271,140 @@ TEST_F(DialogWindowTest, FailedWriteShowsTheErrorBoxAndKeepsTheDialogOpen) {
     EXPECT_EQ(buttonCount, 1);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(unchanged("New"));
+}
+
+// Edits made with the mouse, each followed by Enter on whatever holds the focus.
+enum class Edit { removeButton, installButton, upButton, downButton, removeRow, installRow };
+
+class EnterAfterEdit : public DialogWindowTest, public ::testing::WithParamInterface<Edit> {};
+
+TEST_P(EnterAfterEdit, MeansOkWithFocusOnTheListActedOn) {
+    // The newer save holds Alpha, Gamma; the lists show Alpha, beta, Gamma as available.
+    std::vector<std::string> names;
+    ModRows actedOn = ModRows::installed;
+    int selected = -1;
+    switch (GetParam()) {
+    case Edit::removeButton:
+        click(ModRows::installed, 0);
+        press(132);
+        names = {"Mods\\Gamma"};
+        break;
+    case Edit::installButton:
+        click(ModRows::available, 1);
+        press(131);
+        names = {"Mods\\Alpha", "Mods\\Gamma", "Mods\\beta"};
+        actedOn = ModRows::available;
+        selected = 1;
+        break;
+    case Edit::upButton:
+        click(ModRows::installed, 1);
+        press(133);
+        names = {"Mods\\Gamma", "Mods\\Alpha"};
+        selected = 0;
+        break;
+    case Edit::downButton:
+        click(ModRows::installed, 0);
+        press(134);
+        names = {"Mods\\Gamma", "Mods\\Alpha"};
+        selected = 1;
+        break;
+    case Edit::removeRow:
+        doubleClick(ModRows::installed, 1);
+        names = {"Mods\\Alpha"};
+        break;
+    case Edit::installRow:
+        doubleClick(ModRows::available, 1);
+        names = {"Mods\\Alpha", "Mods\\Gamma", "Mods\\beta"};
+        actedOn = ModRows::available;
+        selected = 1;
+        break;
+    }
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), list(actedOn));
+    EXPECT_EQ(window->selectedRow(actedOn), selected);
+
+    key(Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(unchanged("Old"));
+    EXPECT_TRUE(newSaveHolds(names));
+}
+
+std::string editName(const ::testing::TestParamInfo<Edit>& info) {
+    static const char* const names[] = {"RemoveButton", "InstallButton", "UpButton",
+                                        "DownButton",   "RemoveRow",     "InstallRow"};
+    return names[int(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(DialogWindow, EnterAfterEdit,
+                         ::testing::Values(Edit::removeButton, Edit::installButton, Edit::upButton,
+                                           Edit::downButton, Edit::removeRow, Edit::installRow),
+                         editName);
+
+TEST_F(DialogWindowTest, ArrowsAfterAMoveWalkTheInstalledRowsNotTheSaves) {
+    doubleClick(ModRows::available, 1); // Alpha, Gamma, beta
+    click(ModRows::installed, 2);
+    press(133); // Alpha, beta, Gamma
+    ASSERT_EQ(window->selectedRow(ModRows::installed), 1);
+    key(Qt::Key_Up);
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 0);
+    EXPECT_EQ(buttons(), "1101");
+    press(134); // beta, Alpha, Gamma
+    ASSERT_EQ(window->selectedRow(ModRows::installed), 1);
+    key(Qt::Key_Down);
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 2);
+    EXPECT_EQ(buttons(), "1110");
+    EXPECT_EQ(window->saveChoices()->currentIndex(), 1);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"beta", "Alpha", "Gamma"}));
+
+    key(Qt::Key_Enter);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(newSaveHolds({"Mods\\beta", "Mods\\Alpha", "Mods\\Gamma"}));
+}
+
+TEST_F(DialogWindowTest, ButtonsTheKeyboardPressesTakeEnterAndHandFocusBackToTheirList) {
+    click(ModRows::available, 1);
+    tabTo(window->button(131));
+    key(Qt::Key_Space); // Alpha, Gamma, beta
+    EXPECT_EQ(QApplication::focusWidget(), window->button(131));
+
+    click(ModRows::installed, 2);
+    tabTo(window->button(133));
+    key(Qt::Key_Space); // Alpha, beta, Gamma: "^" stays usable and keeps the focus
+    EXPECT_EQ(QApplication::focusWidget(), window->button(133));
+    key(Qt::Key_Space); // beta, Alpha, Gamma: "^" is off, the list takes the focus
+    EXPECT_EQ(QApplication::focusWidget(), list(ModRows::installed));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 0);
+    key(Qt::Key_Down);
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 1);
+
+    // The player put the focus on "X", so Enter presses it; then the list has it, and Enter is OK.
+    tabTo(window->button(132));
+    key(Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"beta", "Gamma"}));
+    EXPECT_EQ(QApplication::focusWidget(), list(ModRows::installed));
+    key(Qt::Key_Return);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(unchanged("Old"));
+    EXPECT_TRUE(newSaveHolds({"Mods\\beta", "Mods\\Gamma"}));
+}
+
+TEST_F(DialogWindowTest, EnterOnCancelTheKeyboardReachedAndEscWriteNothing) {
+    click(ModRows::available, 1);
+    press(131);
+    tabTo(window->button(2));
+    key(Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+
+    showActive();
+    click(ModRows::installed, 0);
+    press(132);
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_TRUE(unchanged("Old") && unchanged("New"));
 }
 
 } // namespace
