@@ -12,6 +12,13 @@ using IconHandle = const void*;
 // The dialog's two lists of mods.
 enum class ModRows { installed, available };
 
+// How a row is shown beyond its text.
+enum class RowLook {
+    normal,
+    recorded, // "Available:": the mod is recorded in the chosen save
+    missing,  // "Installed:": a name the save lists but no mod matched; cannot be selected
+};
+
 // The control operations of the dialog. Texts are UTF-8. Positions are zero-based; a negative
 // position means "none". Nothing the logic does through the view raises a notification.
 class DialogView {
@@ -24,6 +31,9 @@ public:
     virtual int chosenChoice() const = 0;
     virtual SaveGame* choiceRecord(int position) const = 0;
     virtual void choose(int position) = 0;
+    virtual int choiceCount() const = 0;
+    virtual void deleteChoice(int position) = 0; // a deleted chosen entry leaves none chosen
+    virtual void setChoiceBold(int position, bool bold) = 0;
 
     // Rows of either list ("Available:" kept sorted by text, "Installed:" in insertion order).
     virtual int addRow(ModRows list, const char* text, ModInfo* record) = 0; // its position
@@ -32,11 +42,13 @@ public:
     virtual ModInfo* rowRecord(ModRows list, int position) const = 0;
     virtual void deleteFirstRow(ModRows list) = 0;
     virtual void selectRow(ModRows list, int position) = 0;
+    virtual void setRowLook(ModRows list, int position, RowLook look) = 0;
+    virtual void setRowTip(ModRows list, int position, const char* text) = 0;
 
     virtual void enableButton(int id, bool enabled) = 0;
     // Shows the text with the error icon and one OK button, captioned with the program's name,
-    // and returns when the user has closed it.
-    virtual void showError(const char* text) = 0;
+    // and returns when the user has closed it. details: a secondary text, empty for none.
+    virtual void showError(const char* text, const char* details) = 0;
     virtual void endDialog(bool ok) = 0;
 
     virtual IconHandle loadIcon(uint32_t resourceId) = 0;
@@ -85,9 +97,19 @@ public:
 
     // The text a list shows for a mod: its description, decoded to UTF-8.
     static rString rowText(const ModInfo* mod);
+    // A stored mod name (code page 1251) in UTF-8.
+    static rString nameText(const rString& name);
+    // The plain-words reason why a save's last write failed.
+    static rString failureText(const SaveGame& save);
 
 private:
     SaveGame* chosenSave() const;
+    int choicePosition(const SaveGame* save) const;
+    // Marks every save that has unwritten edits.
+    void markModifiedChoices();
+    // Reads a save again from disk after its file changed under it, and shows it as it is now;
+    // false when it can no longer be read (it is then taken out of the save box).
+    bool reloadSave(SaveGame* save);
     // Applies edit to the chosen save with the selected row's mod of list; refreshes on a change.
     void editWithSelected(ModRows list, bool (SaveGame::*edit)(ModInfo*));
     // Swaps installed rows s and t (t = s - 1 or s + 1) and keeps row t selected.
@@ -96,4 +118,5 @@ private:
     DialogView& view;
     SaveList& saves;
     IconHandle icon;
+    int missingRows = 0; // the last rows of "Installed:" show names that matched no mod
 };

@@ -4,6 +4,7 @@
 
 #include "rstream.h"
 
+#include <cerrno>
 #include <cstring>
 
 #undef R_MODULE
@@ -15,6 +16,7 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     modified = 0;
     path = savePath;
     installed.clear();
+    missing.deleteAll();
     stamp = FileStamp();
     tailOffset = 0;
     time.reset();
@@ -60,6 +62,8 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
                 break;
             if (ModInfo* mod = mods.findByName(name))
                 installed.add(mod);
+            else
+                missing.add(new rString(name, length));
             tailOffset = int32_t(file.tell());
         }
     }
@@ -117,15 +121,27 @@ bool SaveGame::swapMods(ModInfo* a, ModInfo* b) {
 }
 
 bool SaveGame::writeFile() {
+    writeFailure = WriteFailure::none;
+    writeErrno = 0;
     // Every entry must read back as written: a length byte holds at most 127, and a byte below
     // 0x20 would end the list.
     for (uint32_t i = 0; i < installed.getCount(); ++i) {
         const ModInfo* mod = installed[i];
-        if (mod == nullptr || mod->name.length() > maxNameLength)
+        bool storable = mod != nullptr && mod->name.length() <= maxNameLength;
+        for (uint32_t k = 0; storable && k < mod->name.length(); ++k)
+            storable = static_cast<unsigned char>(mod->name.text()[k]) >= 0x20;
+        if (!storable) {
+            writeFailure = WriteFailure::badName;
             return false;
-        for (uint32_t k = 0; k < mod->name.length(); ++k)
-            if (static_cast<unsigned char>(mod->name.text()[k]) < 0x20)
-                return false;
+        }
     }
-    return replaceFile();
+    errno = 0;
+    if (replaceFile())
+        return true;
+    // The writer names the failures it finds itself; any other is the failed call's errno.
+    if (writeFailure == WriteFailure::none) {
+        writeFailure = WriteFailure::system;
+        writeErrno = errno;
+    }
+    return false;
 }

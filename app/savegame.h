@@ -43,6 +43,24 @@ public:
     // Longest name a length byte can describe.
     static constexpr uint32_t maxNameLength = 127;
 
+    // The stored names (code page 1251) of the entries that matched no mod when the file was
+    // read, in file order. They are not part of installed, so a write leaves them out.
+    rObjArray missing{4, 4};
+    const rString& missingName(uint32_t index) const {
+        return *static_cast<const rString*>(missing.getAt(index));
+    }
+
+    // Why the last writeFile failed; none after a success.
+    enum class WriteFailure {
+        none,
+        changedOnDisk, // the file is no longer the one that was read
+        tooShort,      // the file ends before the mod list
+        badName,       // an installed name cannot be stored
+        system,        // an operating-system call failed with writeErrno
+    };
+    WriteFailure writeFailure = WriteFailure::none;
+    int writeErrno = 0;
+
 private:
     // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
     static bool readStamp(int descriptor, FileStamp& out);

@@ -21,6 +21,7 @@ rString SaveList::programDirectory() const {
 bool SaveList::scan() {
     // Saves refer to mods: forget them first.
     deleteAll();
+    failed = nullptr;
     mods.deleteAll();
     const rString directory = programDirectory();
     mods.scan(directory);
@@ -44,9 +45,11 @@ bool SaveList::scan() {
 }
 
 bool SaveList::saveAll() {
-    bool result = true;
-    for (uint32_t i = 0; result && i < getCount(); ++i)
-        if (save(i)->modified != 0)
-            result = save(i)->writeFile();
-    return result;
+    failed = nullptr;
+    for (uint32_t i = 0; i < getCount(); ++i)
+        if (save(i)->modified != 0 && !save(i)->writeFile()) {
+            failed = save(i);
+            return false;
+        }
+    return true;
 }

@@ -18,10 +18,13 @@ public:
     bool scan();
     // Writes every modified save in list order; stops at the first failure.
     bool saveAll();
+    // The save at which the last saveAll stopped; null after a success.
+    SaveGame* failedSave() const { return failed; }
     SaveGame* save(uint32_t index) const { return static_cast<SaveGame*>(getAt(index)); }
 
     ModList mods;
 
 private:
     rString root; // empty: the executable's directory
+    SaveGame* failed = nullptr;
 };

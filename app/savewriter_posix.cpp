@@ -144,12 +144,17 @@ bool SaveGame::replaceFile() {
     Descriptor source(rPosix::open(path.text(), O_RDONLY | O_CLOEXEC, 0));
     FileStamp now;
     if (!readStamp(source.fd, now) || !stamp.known || now.size != stamp.size ||
-        now.seconds != stamp.seconds || now.nanoseconds != stamp.nanoseconds)
+        now.seconds != stamp.seconds || now.nanoseconds != stamp.nanoseconds) {
+        if (source.fd >= 0) // it opens, but it is not the file that was read
+            writeFailure = WriteFailure::changedOnDisk;
         return false;
+    }
     // A file that ends before the entries (a count of 0 on a short file) has no place for them.
     if (now.size < int64_t(entriesOffset) || tailOffset < int32_t(entriesOffset) ||
-        int64_t(tailOffset) > now.size)
+        int64_t(tailOffset) > now.size) {
+        writeFailure = WriteFailure::tooShort;
         return false;
+    }
 
     rString directory = path.getDirectory();
     directory.addSeparator();

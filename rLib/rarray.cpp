@@ -23,18 +23,27 @@ int32_t rObjArray::indexOf(const rObject* item) const {
     return -1;
 }
 
+// An element is freed only once it has left the array: a removal refused by a stored error frees
+// nothing, or the array would keep a deleted element.
 void rObjArray::deleteAt(uint32_t index) {
-    freeItem(getAt(index));
+    rObject* item = getAt(index);
+    const uint32_t before = count;
     remove(index);
+    if (count < before)
+        freeItem(item);
 }
 
 void rObjArray::removeItem(rObject* item) {
     remove(uint32_t(indexOf(item)));
 }
 
+// An object that is not in the array is not the array's to keep: it is deleted all the same.
 void rObjArray::deleteItem(rObject* item) {
+    const int32_t index = indexOf(item);
+    const uint32_t before = count;
     removeItem(item);
-    freeItem(item);
+    if (index < 0 || count < before)
+        freeItem(item);
 }
 
 void rObjArray::deleteAll() {

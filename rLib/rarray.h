@@ -92,38 +92,32 @@ public:
         return 1;
     }
 
+    // A source that overlaps this array's own block (in use or not) is copied aside first: the
+    // growth may release the block and the tail move overwrites part of it.
     int insertItems(const T* source, uint32_t index, uint32_t n) {
         if (!rCHECK_TEXT("check(index<=count,erArrayIndex,NULL,index)", index <= count,
                          erArrayIndex, nullptr, index))
             return 0;
-        // A source among this array's own elements is found again by its offset after growth.
-        const bool inside = items != nullptr && source >= items && source < items + count &&
-                            n <= count - uint32_t(source - items);
-        const size_t offset = inside ? size_t(source - items) : 0;
-        const uint64_t needed = uint64_t(count) + n;
-        if (needed > limit) {
-            const uint64_t step = delta > needed ? uint64_t(delta) : needed;
-            if (!grow(uint64_t(limit) + step))
-                return 0;
-        }
         if (n == 0)
             return 1;
-        if (items == nullptr || uint64_t(count) + n > limit)
-            return 0;
-        std::memmove(static_cast<void*>(items + index + n), items + index,
-                     size_t(count - index) * sizeof(T));
+        const uintptr_t from = reinterpret_cast<uintptr_t>(source);
+        const uintptr_t block = reinterpret_cast<uintptr_t>(items);
+        const bool inside = items != nullptr && from < block + size_t(limit) * sizeof(T) &&
+                            from + uint64_t(n) * sizeof(T) > block;
+        T* copy = nullptr;
         if (inside) {
-            // The growth may have moved the block, and the tail move shifted the source's part at
-            // or after index by n.
-            const size_t before = offset < index ? std::min<size_t>(index - offset, n) : 0;
-            std::memcpy(static_cast<void*>(items + index), items + offset, before * sizeof(T));
-            std::memcpy(static_cast<void*>(items + index + before), items + offset + before + n,
-                        (n - before) * sizeof(T));
-        } else {
-            std::memmove(static_cast<void*>(items + index), source, size_t(n) * sizeof(T));
+            const uint64_t bytes = uint64_t(n) * sizeof(T);
+            copy = bytes <= 0xFFFFFFFFu ? static_cast<T*>(memAlloc(size_t(bytes))) : nullptr;
+            if (!rCHECK_TEXT("check(items!=NULL,erInsufMemory,NULL,limit*sizeof(_T))",
+                             copy != nullptr, erInsufMemory, nullptr,
+                             bytes <= 0xFFFFFFFFu ? uint32_t(bytes) : 0xFFFFFFFFu))
+                return 0;
+            std::memcpy(static_cast<void*>(copy), source, size_t(bytes));
+            source = copy;
         }
-        count += n;
-        return 1;
+        const int done = insertCopied(source, index, n);
+        memFree(copy);
+        return done;
     }
 
     void remove(uint32_t index) {
@@ -165,14 +159,34 @@ public:
     }
 
 protected:
-    // Grows to a limit given in 64 bits; a limit beyond 32 bits is a memory failure.
+    // Grows to a limit given in 64 bits. A limit beyond 32 bits is a memory failure, and so is a
+    // growth that adds nothing (a step of 0): both are recorded like a failed allocation.
     bool grow(uint64_t newLimit) {
-        if (newLimit > 0xFFFFFFFFu) {
+        if (newLimit > 0xFFFFFFFFu || newLimit <= limit) {
+            const uint64_t bytes = newLimit * sizeof(T);
             rCHECK_TEXT("check(items!=NULL,erInsufMemory,NULL,limit*sizeof(_T))", false,
-                        erInsufMemory, nullptr, 0xFFFFFFFFu);
+                        erInsufMemory, nullptr,
+                        bytes <= 0xFFFFFFFFu ? uint32_t(bytes) : 0xFFFFFFFFu);
             return false;
         }
         return setLimit(uint32_t(newLimit));
+    }
+
+    // Inserts n elements from a source outside the block, growing by the rule of insertItems.
+    int insertCopied(const T* source, uint32_t index, uint32_t n) {
+        const uint64_t needed = uint64_t(count) + n;
+        if (needed > limit) {
+            const uint64_t step = delta > needed ? uint64_t(delta) : needed;
+            if (!grow(uint64_t(limit) + step))
+                return 0;
+        }
+        if (items == nullptr || uint64_t(count) + n > limit)
+            return 0;
+        std::memmove(static_cast<void*>(items + index + n), items + index,
+                     size_t(count - index) * sizeof(T));
+        std::memcpy(static_cast<void*>(items + index), source, size_t(n) * sizeof(T));
+        count += n;
+        return 1;
     }
 
     uint32_t limit = 0;

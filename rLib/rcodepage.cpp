@@ -6,12 +6,13 @@
 #include <array>
 
 namespace {
-// Code points of the bytes 0x80..0xFF; 0 marks a byte without a character.
+// Code points of the bytes 0x80..0xFF. The one byte the code page leaves unassigned, 0x98, is
+// the control character of the same number, so that every byte survives every conversion.
 constexpr uint16_t cp1251High[128] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 0x80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, //
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 0x90
-    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, //
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, //
     0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // 0xA0
     0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, //
     0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // 0xB0
@@ -211,14 +212,10 @@ rUtf8Result utf8ToCp1251(const char* text, size_t n, rString& out) {
     return rUtf8Result::converted;
 }
 
-// The one byte without a character (0x98) becomes U+FFFD.
 void cp1251ToUtf8(const char* text, size_t n, rString& out) {
     out.clear();
     if (text == nullptr)
         return;
-    for (size_t i = 0; i < n; ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const uint16_t cp = cp1251ToUnicode(b);
-        appendUtf8(out, b != 0 && cp == 0 ? 0xFFFD : cp);
-    }
+    for (size_t i = 0; i < n; ++i)
+        appendUtf8(out, cp1251ToUnicode(static_cast<unsigned char>(text[i])));
 }

@@ -155,12 +155,14 @@ bool rDateTime::parseDate(const char* text) {
     int32_t m, d, y;
     if (!scanInt(text + 3, m) || !scanInt(text, d) || !scanInt(text + 6, y))
         return false;
-    if (y >= 100 && y < 1900)
+    // In 64 bits: the smallest year must not overflow when 1 is taken off.
+    int64_t full = y;
+    if (full >= 100 && full < 1900)
         return false;
-    if (y >= 1900)
-        y -= 1900;
-    y -= 1;
-    year = uint32_t(y);
+    if (full >= 1900)
+        full -= 1900;
+    full -= 1;
+    year = full >= 0 ? uint32_t(full) : 0xFFFFFFFFu; // a negative year fails the validation
     month = uint32_t(m);
     day = uint32_t(d);
     hour = minute = second = 0;

@@ -13,6 +13,12 @@
 namespace {
 std::atomic<rErrorHook> errorHook{nullptr};
 std::atomic<rAssertionHook> assertionHook{nullptr};
+std::atomic<rMemoryFaultHook> memoryFaultHook{nullptr};
+
+bool memoryFails(size_t n) {
+    const rMemoryFaultHook hook = memoryFaultHook.load(std::memory_order_relaxed);
+    return hook != nullptr && hook(n);
+}
 thread_local char lastReport[256];
 thread_local uint32_t reportCount = 0;
 rMemoryPool* installedPool = nullptr;
@@ -121,7 +127,13 @@ void resetAssertionReports() {
 
 // Memory wrappers.
 
+rMemoryFaultHook setMemoryFaultHook(rMemoryFaultHook hook) {
+    return memoryFaultHook.exchange(hook);
+}
+
 void* memAlloc(size_t n) {
+    if (n != 0 && memoryFails(n))
+        return nullptr;
     if (installedPool != nullptr) {
         if (void* block = installedPool->alloc(n))
             return block;
@@ -136,6 +148,8 @@ void* memRealloc(void* block, size_t n) {
         memFree(block);
         return nullptr;
     }
+    if (memoryFails(n))
+        return nullptr;
     if (installedPool != nullptr && installedPool->owns(block))
         return installedPool->realloc(block, n);
     return std::realloc(block, n);

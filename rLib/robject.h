@@ -102,6 +102,10 @@ void* memAlloc(size_t n);
 void* memRealloc(void* block, size_t n);
 void memFree(void* block);
 char* memDup(const char* text);
+// Test support: a hook asked before each request of memAlloc and memRealloc for n bytes; true
+// makes the request fail as on an exhausted heap (memRealloc then keeps the block).
+using rMemoryFaultHook = bool (*)(size_t n);
+rMemoryFaultHook setMemoryFaultHook(rMemoryFaultHook hook);
 
 // One storage block of equal-sized blocks, handed out in order and never taken back.
 class rBlockPool {

@@ -72,21 +72,24 @@ rString rString::removeExtension() const {
     return *this;
 }
 
+// The extension may lie in this string's own block, which the edits below cut or move.
 rString& rString::setExtension(const char* ext) {
+    const rString extension(ext);
     const int dot = findLastChar('.');
     if (dot < 0 || dot < findLastChar(separator))
         *this += '.';
     else
         truncate(uint32_t(dot) + 1);
-    *this += ext;
+    *this += extension;
     return *this;
 }
 
 rString& rString::addExtension(const char* ext) {
     const int dot = findLastChar('.');
     if (dot < 0 || dot < findLastChar(separator)) {
+        const rString extension(ext);
         *this += '.';
-        *this += ext;
+        *this += extension;
     }
     return *this;
 }
@@ -103,11 +106,88 @@ void rString::removeAt(uint32_t index, uint32_t n) {
 // reported (the result mixes separators) and then treated the same way.
 #define rFOREIGN_STYLE_TEXT (rDefaultSeparator == '/' ? "isUnixStyle()" : "!isUnixStyle()")
 
+// Windows style: parent and current-directory references are found as substrings (two dots and
+// the separator, a dot and the separator), and a final dot is dropped.
+void rString::resolveSubstrings() {
+    const char parent[] = {'.', '.', separator, 0};
+    for (;;) {
+        const char* found = std::strstr(items, parent);
+        if (found == nullptr && length() >= 2 && items[count - 2] == '.' && items[count - 3] == '.')
+            found = items + count - 3;
+        if (found == nullptr)
+            break;
+        const uint32_t s = uint32_t(found - items);
+        int first = int(s) - 1;
+        while (first >= 0 && items[first] != separator)
+            --first;
+        int second = first - 1;
+        while (second >= 0 && items[second] != separator)
+            --second;
+        if (first < 0 || second < 0) {
+            // Nothing left to climb: the reference itself is dropped and the name is done.
+            removeAt(s, 3);
+            return;
+        }
+        removeAt(uint32_t(second) + 1, s + 3 - uint32_t(second) - 1);
+    }
+    const char current[] = {'.', separator, 0};
+    while (const char* found = std::strstr(items, current))
+        removeAt(uint32_t(found - items), 2);
+    updateLength();
+    if (!isEmpty() && items[count - 2] == '.')
+        truncate(length() - 1);
+}
+
+// Unix style: only whole "." and ".." components are references; every other component, with
+// its dots and blanks, is a name as it stands. Repeated separators collapse. The result ends with
+// the separator when the name did, or when its last component was a reference. A ".." that
+// cannot climb is dropped at the root and kept at the start of a relative name.
+void rString::resolveComponents() {
+    const uint32_t n = length();
+    const uint32_t root = n > 0 && items[0] == separator ? 1 : 0;
+    uint32_t out = root;   // write position: kept components, each followed by the separator
+    uint32_t floor = root; // the kept part before it holds only ".." components
+    bool directory = false;
+    for (uint32_t i = 0; i < n;) {
+        if (items[i] == separator) {
+            directory = true;
+            ++i;
+            continue;
+        }
+        uint32_t end = i;
+        while (end < n && items[end] != separator)
+            ++end;
+        const uint32_t size = end - i;
+        const bool current = size == 1 && items[i] == '.';
+        const bool parent = size == 2 && items[i] == '.' && items[i + 1] == '.';
+        directory = current || parent;
+        if (parent && out > floor) {
+            out -= 1; // back over the last kept component
+            while (out > floor && items[out - 1] != separator)
+                --out;
+        } else if (!current && !(parent && root != 0)) {
+            // Never ahead of the reading position: it writes at most the bytes it has read.
+            std::memmove(items + out, items + i, size);
+            out += size;
+            items[out++] = separator;
+            if (parent)
+                floor = out;
+        }
+        i = end;
+    }
+    if (!directory && out > root && items[out - 1] == separator)
+        --out;
+    items[out] = 0;
+    count = out + 1;
+}
+
+// The work string holds base (or the current directory) and the name; when it cannot be had, the
+// name stays as it was and the failure is recorded here.
 rString& rString::makeAbsolute(const char* base) {
     rASSERT_TEXT("(count>0) && (items!=NULL)", count > 0 && items != nullptr);
-    rString w(rReserve{workSize}, 1024);
-    if (w.items == nullptr || items == nullptr)
+    if (items == nullptr || count == 0)
         return *this;
+    rString w(rReserve{workSize}, 1024);
     w.separator = separator;
     const bool relative = isUnixStyle()
                               ? isEmpty() || items[0] != separator
@@ -122,46 +202,25 @@ rString& rString::makeAbsolute(const char* base) {
         w.addSeparator();
     }
     w += *this;
-
-    // Parent references: two dots followed by the separator, or by the end of the text.
-    const char parent[] = {'.', '.', separator, 0};
-    for (;;) {
-        const char* found = std::strstr(w.items, parent);
-        if (found == nullptr && w.length() >= 2 && w.items[w.count - 2] == '.' &&
-            w.items[w.count - 3] == '.')
-            found = w.items + w.count - 3;
-        if (found == nullptr)
-            break;
-        const uint32_t s = uint32_t(found - w.items);
-        int first = int(s) - 1;
-        while (first >= 0 && w.items[first] != separator)
-            --first;
-        int second = first - 1;
-        while (second >= 0 && w.items[second] != separator)
-            --second;
-        if (first < 0 || second < 0) {
-            // Nothing left to climb: the reference itself is dropped and the name is done.
-            w.removeAt(s, 3);
-            *this = w;
-            return *this;
-        }
-        w.removeAt(uint32_t(second) + 1, s + 3 - uint32_t(second) - 1);
+    if (w.hasError() || w.items == nullptr) {
+        rCHECK_TEXT("check(w.items!=NULL,erInsufMemory,NULL,w.errorValue())", false, erInsufMemory,
+                    nullptr, w.errorValue());
+        return *this;
     }
-
-    // Current-directory references: a dot followed by the separator.
-    const char current[] = {'.', separator, 0};
-    while (const char* found = std::strstr(w.items, current))
-        w.removeAt(uint32_t(found - w.items), 2);
-
-    w.updateLength();
-    if (!w.isEmpty() && w.items[w.count - 2] == '.')
-        w.truncate(w.length() - 1);
+    if (isUnixStyle())
+        w.resolveComponents();
+    else
+        w.resolveSubstrings();
     *this = w;
     return *this;
 }
 
+// Only whole components are common: the name and the base must both have a separator (or the
+// name its end) where the common part ends.
 rString& rString::makeRelative(const char* base, bool allowLonger) {
     rASSERT_TEXT("(count>0) && (items!=NULL)", count > 0 && items != nullptr);
+    if (items == nullptr || count == 0)
+        return *this;
     rString b(rReserve{workSize}, 1024);
     b.separator = separator;
     if (base != nullptr) {
@@ -171,13 +230,19 @@ rString& rString::makeRelative(const char* base, bool allowLonger) {
         readCurrentDirectory(b);
     }
     b.addSeparator();
+    const uint32_t before = errorCode();
     makeAbsolute(b.text());
+    if (b.hasError() || b.items == nullptr || errorCode() != before) {
+        rCHECK_TEXT("check(b.items!=NULL,erInsufMemory,NULL,b.errorValue())", false, erInsufMemory,
+                    nullptr, b.errorValue());
+        return *this;
+    }
 
     uint32_t n = uint32_t(commonPrefixLength(text(), b.text()));
     if (n == b.length()) {
         removeAt(0, n);
     } else {
-        while (n > 0 && b.items[n] != separator)
+        while (n > 0 && !(b.items[n] == separator && (items[n] == separator || items[n] == 0)))
             --n;
         if (n > 0) {
             rString candidate;
@@ -189,7 +254,7 @@ rString& rString::makeRelative(const char* base, bool allowLonger) {
                 }
             if (n + 1 < count)
                 candidate += text() + n + 1;
-            if (allowLonger || candidate.length() < length())
+            if (!candidate.hasError() && (allowLonger || candidate.length() < length()))
                 *this = candidate;
         }
     }

@@ -2,16 +2,29 @@
 #include "rposix.h"
 #include "rstring.h"
 
-// Reads the current directory into out's own block (at most its size); an unreadable or
-// overlong directory gives the empty string.
+#include <cerrno>
+
+namespace {
+// A current directory longer than this is not read (the system allows far less).
+constexpr uint32_t longestDirectory = 1u << 24;
+} // namespace
+
+// Reads the current directory into out, growing out's block until the whole name fits. An
+// unreadable directory gives the empty string; a failed growth is recorded in out.
 bool rString::readCurrentDirectory(rString& out) {
-    if (out.items == nullptr || out.limit == 0)
-        return false;
-    if (rPosix::getcwd(out.items, out.limit) == nullptr) {
-        out.items[0] = 0;
-        out.count = 1;
-        return false;
+    uint32_t size = out.limit > 0 ? out.limit : 1025;
+    for (;;) {
+        if ((out.limit < size || out.items == nullptr) && !out.setLimit(size))
+            return false;
+        if (rPosix::getcwd(out.items, out.limit) != nullptr) {
+            out.updateLength();
+            return true;
+        }
+        if (errno != ERANGE || out.limit >= longestDirectory) {
+            out.items[0] = 0;
+            out.count = 1;
+            return false;
+        }
+        size = out.limit * 2;
     }
-    out.updateLength();
-    return true;
 }

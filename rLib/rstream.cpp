@@ -312,7 +312,12 @@ bool rStream::readString(rString& str, uint32_t max) {
         str.getItems()[got] = 0;
         str.setCount(got + 1);
     }
-    return !hasError();
+    // A failed read may have written part of a chunk past the terminator: nothing of it stays.
+    if (hasError()) {
+        str.clear();
+        return false;
+    }
+    return true;
 }
 
 char* rStream::readString() {

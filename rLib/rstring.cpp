@@ -85,8 +85,17 @@ bool rString::reserveCount(uint64_t newCount) {
     return grow(uint64_t(limit) + step);
 }
 
+// Text insertions go through the index check of insertItems, so that a stored index error
+// refuses them as it refuses every other insertion.
+bool rString::admits(uint32_t index) {
+    return rCHECK_TEXT("check(index<=count,erArrayIndex,NULL,index)", index <= count, erArrayIndex,
+                       nullptr, index);
+}
+
 // Replaces the text with n bytes (which may lie in this string's own block).
 bool rString::assignBytes(const char* text, size_t n) {
+    if (!admits(0))
+        return false;
     const bool inside = items != nullptr && text >= items && text < items + limit;
     const size_t offset = inside ? size_t(text - items) : 0;
     if (!reserveCount(uint64_t(n) + 1))
@@ -105,6 +114,8 @@ bool rString::appendBytes(const char* text, size_t n) {
         return true;
     if (items == nullptr || count == 0)
         return assignBytes(text, n);
+    if (!admits(count - 1))
+        return false;
     const bool inside = text >= items && text < items + limit;
     const size_t offset = inside ? size_t(text - items) : 0;
     if (!reserveCount(uint64_t(count) + n))
@@ -154,6 +165,8 @@ rString& rString::operator+=(char ch) {
     if (ch == 0)
         return *this;
     if (items != nullptr && count > 0 && count < limit) {
+        if (!admits(count - 1))
+            return *this;
         items[count - 1] = ch;
         items[count++] = 0;
     } else if (count > 0) {
@@ -168,6 +181,15 @@ rString operator+(const rString& s, const char* text) {
     rString result(s);
     result += text;
     return result;
+}
+
+bool rString::setLimit(uint32_t n) {
+    const bool cut = n < count;
+    if (!rArray<char>::setLimit(n))
+        return false;
+    if (cut && items != nullptr && count > 0)
+        items[count - 1] = 0;
+    return true;
 }
 
 // A zero byte in front would end the text early, so it is refused like the zero of +=.
@@ -388,10 +410,10 @@ void rString::formatInto(const char* fmt, va_list args) {
         result = std::vsnprintf(buffer, size, fmt, attempt);
         va_end(attempt);
     }
+    // Cleared first: a refused insertion leaves the target empty, as a failed formatting does.
+    clear();
     if (buffer != nullptr && result >= 0 && uint64_t(result) < size)
         assignBytes(buffer, size_t(result));
-    else
-        clear();
     memFree(buffer);
 }
 

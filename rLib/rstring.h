@@ -29,9 +29,10 @@ public:
     rString& operator+=(char ch);
     friend rString operator+(const rString& s, const char* text);
 
-    bool load(rStream* cli) override;  // the stream's length-prefixed string, no limit
+    bool load(rStream* cli) override; // the stream's length-prefixed string, no limit
     bool store(rStream* cli) override;
-    int add(char ch) override; // inserts ch in front of the text
+    bool setLimit(uint32_t n) override; // a block cut below the text keeps a terminated prefix
+    int add(char ch) override;          // inserts ch in front of the text
 
     uint32_t length() const { return count > 0 ? count - 1 : 0; }
     bool isEmpty() const { return count < 2; }
@@ -96,6 +97,7 @@ public:
 private:
     uint32_t nameStart() const;
     void setEmpty();
+    bool admits(uint32_t index);
     bool reserveCount(uint64_t newCount);
     bool reserveWidth(uint32_t width);
     bool assignBytes(const char* text, size_t n);
@@ -103,6 +105,8 @@ private:
     rString midOf(int64_t pos, int64_t n) const;
     void formatInto(const char* fmt, va_list args);
     void removeAt(uint32_t index, uint32_t n);
+    void resolveSubstrings();
+    void resolveComponents();
     static bool readCurrentDirectory(rString& out);
 
     uint32_t cursor = 0; // offset of getToken's read position

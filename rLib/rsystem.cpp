@@ -253,11 +253,8 @@ uint16_t* toWide(const char* text) {
     uint16_t* wide = static_cast<uint16_t*>(memAlloc((n + 1) * sizeof(uint16_t)));
     if (wide == nullptr)
         return nullptr;
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char b = static_cast<unsigned char>(text[i]);
-        const uint16_t u = cp1251ToUnicode(b);
-        wide[i] = u != 0 ? u : b; // the one unassigned byte passes through as its own value
-    }
+    for (size_t i = 0; i < n; ++i)
+        wide[i] = cp1251ToUnicode(static_cast<unsigned char>(text[i]));
     wide[n] = 0;
     return wide;
 }
@@ -280,9 +277,7 @@ char* toNarrow(const uint16_t* wide) {
             ++i;
         }
         unsigned char b;
-        if (c == 0x98)
-            b = 0x98;
-        else if (!unicodeToCp1251(c, b))
+        if (!unicodeToCp1251(c, b))
             b = '?';
         text[out++] = char(b);
     }

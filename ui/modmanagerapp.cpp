@@ -19,6 +19,7 @@ int ModManagerApp::run(int argc, char** argv, SaveList& saves) {
 
 bool ModManagerApp::InitInstance(SaveList& saves) {
     QtDialogView window;
+    window.restorePlacement();
     ModManagerDialog dialog(window, saves);
     window.start(dialog);
     window.exec();

@@ -4,12 +4,15 @@
 
 #include "modmanagerapp.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
 
@@ -59,44 +62,49 @@ QtDialogView::QtDialogView(QWidget* parent)
     unitX = (alphabet / 26 + 1) / 2;
     unitY = metrics.height();
 
+    // The template's size is the smallest; the window grows from there.
     const QRect client = mapDialogRect(0, 0, templateWidth, templateHeight);
-    setFixedSize(client.size());
+    setMinimumSize(client.size());
+    resize(client.size());
 
     // Controls in template order, which is also the tab order.
     choices = new QComboBox(this);
     choices->setEditable(false);
+    // The opened list as a plain list of a bounded number of rows in every style, however many
+    // saves there are.
+    choices->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     {
         // The drop-down field keeps its natural height, short of the labels below it; the 100
         // units of the template are the opened list's height.
         const QRect area = mapDialogRect(7, 7, 238, 100);
         const int labelTop = mapDialogRect(0, 20, 0, 0).top();
-        const int height = std::min(choices->sizeHint().height(), labelTop - area.top() - 1);
-        choices->setGeometry(area.left(), area.top(), area.width(), height);
-        choices->setMaxVisibleItems(std::max(1, (area.height() - height) / height));
+        choiceHeight = std::min(choices->sizeHint().height(), labelTop - area.top() - 1);
+        choices->setMaxVisibleItems(std::max(1, (area.height() - choiceHeight) / choiceHeight));
     }
     installed = new QListWidget(this);
-    installed->setGeometry(mapDialogRect(7, 29, 107, 100));
     available = new QListWidget(this);
-    available->setGeometry(mapDialogRect(138, 29, 107, 100));
     for (QListWidget* list : {installed, available}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setUniformItemSizes(true);
     }
-    install = makeButton("<<", ModManagerDialog::idInstall, 118, 40, 17, 14);
-    remove = makeButton("X", ModManagerDialog::idRemove, 118, 60, 17, 14);
-    cancel = makeButton("Cancel", 2, 137, 135, 50, 14);
-    ok = makeButton("OK", 1, 195, 135, 50, 14);
+    install = makeButton("<<", ModManagerDialog::idInstall,
+                         "Install the selected available mod into the chosen save (Insert)");
+    remove = makeButton("X", ModManagerDialog::idRemove,
+                        "Remove the selected mod from the chosen save (Delete)");
+    cancel = makeButton("Cancel", 2, nullptr);
+    ok = makeButton("OK", 1, nullptr);
     ok->setDefault(true);
     labelInstalled = new QLabel(QStringLiteral("Installed:"), this);
-    labelInstalled->setGeometry(mapDialogRect(7, 20, 107, 8));
     labelInstalled->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     labelAvailable = new QLabel(QStringLiteral("Available:"), this);
-    labelAvailable->setGeometry(mapDialogRect(138, 20, 107, 8));
     labelAvailable->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    moveUp = makeButton("^", ModManagerDialog::idMoveUp, 118, 81, 17, 14);
-    moveDown = makeButton("v", ModManagerDialog::idMoveDown, 118, 102, 17, 14);
+    moveUp = makeButton("^", ModManagerDialog::idMoveUp,
+                        "Move the selected mod up: it loads earlier (Ctrl+Up)");
+    moveDown = makeButton("v", ModManagerDialog::idMoveDown,
+                          "Move the selected mod down: it loads later (Ctrl+Down)");
+    placeControls();
 
     QWidget* order[] = {choices, installed, available, install, remove,
                         cancel,  ok,        moveUp,    moveDown};
@@ -122,15 +130,72 @@ QtDialogView::QtDialogView(QWidget* parent)
             [this] { handle(installed, &ModManagerDialog::OnMoveDown); });
     connect(ok, &QPushButton::clicked, this, &QtDialogView::accept);
     connect(cancel, &QPushButton::clicked, this, &QtDialogView::reject);
+
+    // Keys for the four small buttons, wherever the focus is; each presses its button, so it
+    // does exactly what the button does, and nothing while the button is disabled.
+    const std::pair<QKeySequence, QPushButton*> keys[] = {
+        {QKeySequence(Qt::Key_Insert), install},
+        {QKeySequence(Qt::Key_Delete), remove},
+        {QKeySequence(Qt::CTRL | Qt::Key_Up), moveUp},
+        {QKeySequence(Qt::CTRL | Qt::Key_Down), moveDown}};
+    for (const auto& [sequence, target] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, target, &QPushButton::click);
+    }
+}
+
+void QtDialogView::placeControls() {
+    const QSize base = mapDialogRect(0, 0, templateWidth, templateHeight).size();
+    const int extraWidth = std::max(0, width() - base.width());
+    const int extraHeight = std::max(0, height() - base.height());
+    const int left = extraWidth / 2; // the installed list's share; the rest is the other's
+    const int right = extraWidth - left;
+    const auto place = [](QWidget* widget, QRect rect, int dx, int dy, int dw, int dh) {
+        widget->setGeometry(rect.x() + dx, rect.y() + dy, rect.width() + dw, rect.height() + dh);
+    };
+    const QRect box = mapDialogRect(7, 7, 238, 0);
+    place(choices, QRect(box.x(), box.y(), box.width(), choiceHeight), 0, 0, extraWidth, 0);
+    place(labelInstalled, mapDialogRect(7, 20, 107, 8), 0, 0, left, 0);
+    place(labelAvailable, mapDialogRect(138, 20, 107, 8), left, 0, right, 0);
+    place(installed, mapDialogRect(7, 29, 107, 100), 0, 0, left, extraHeight);
+    place(available, mapDialogRect(138, 29, 107, 100), left, 0, right, extraHeight);
+    place(install, mapDialogRect(118, 40, 17, 14), left, 0, 0, 0);
+    place(remove, mapDialogRect(118, 60, 17, 14), left, 0, 0, 0);
+    place(moveUp, mapDialogRect(118, 81, 17, 14), left, 0, 0, 0);
+    place(moveDown, mapDialogRect(118, 102, 17, 14), left, 0, 0, 0);
+    place(cancel, mapDialogRect(137, 135, 50, 14), extraWidth, extraHeight, 0, 0);
+    place(ok, mapDialogRect(195, 135, 50, 14), extraWidth, extraHeight, 0, 0);
+}
+
+void QtDialogView::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (ok != nullptr)
+        placeControls();
+}
+
+std::unique_ptr<QSettings> QtDialogView::settings() {
+    const QString name = QString::fromUtf8(ModManagerApp::applicationName);
+    return std::make_unique<QSettings>(name, name);
+}
+
+void QtDialogView::restorePlacement() {
+    const QByteArray geometry = settings()->value(QStringLiteral("dialog/geometry")).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void QtDialogView::done(int result) {
+    settings()->setValue(QStringLiteral("dialog/geometry"), saveGeometry());
+    QDialog::done(result);
 }
 
 QtDialogView::~QtDialogView() = default;
 
-QPushButton* QtDialogView::makeButton(const char* text, int id, int x, int y, int width,
-                                      int height) {
+QPushButton* QtDialogView::makeButton(const char* text, int id, const char* tip) {
     auto* button = new QPushButton(QString::fromLatin1(text), this);
     button->setObjectName(QStringLiteral("button%1").arg(id));
-    button->setGeometry(mapDialogRect(x, y, width, height));
+    if (tip != nullptr)
+        button->setToolTip(QString::fromUtf8(tip));
     // A click presses a button without taking the focus from the list the player works in, so
     // Enter goes on meaning OK. Tab still reaches every button, and a button the player tabbed
     // to takes Enter and Space (OK is the dialog's only default button).
@@ -222,6 +287,45 @@ SaveGame* QtDialogView::choiceRecord(int position) const {
 void QtDialogView::choose(int position) {
     const QSignalBlocker blocker(choices);
     choices->setCurrentIndex(position < choices->count() ? position : -1);
+    showChosenLook();
+}
+
+int QtDialogView::choiceCount() const {
+    return choices->count();
+}
+
+void QtDialogView::deleteChoice(int position) {
+    const QSignalBlocker blocker(choices);
+    const bool wasChosen = choices->currentIndex() == position;
+    choices->removeItem(position);
+    // The combo box would choose a neighbour by itself.
+    if (wasChosen)
+        choices->setCurrentIndex(-1);
+    showChosenLook();
+}
+
+void QtDialogView::setChoiceBold(int position, bool bold) {
+    QVariant look;
+    if (bold) {
+        QFont boldFont = font();
+        boldFont.setBold(true);
+        look = boldFont;
+    }
+    choices->setItemData(position, look, Qt::FontRole);
+    if (position == choices->currentIndex())
+        showChosenLook();
+}
+
+void QtDialogView::showChosenLook() {
+    const int chosen = choices->currentIndex();
+    const QVariant look = chosen >= 0 ? choices->itemData(chosen, Qt::FontRole) : QVariant();
+    QFont field = font();
+    field.setBold(look.isValid() && look.value<QFont>().bold());
+    choices->setFont(field);
+    // The opened list keeps the plain font; its entries carry their own.
+    QFont plain = font();
+    plain.setBold(false);
+    choices->view()->setFont(plain);
 }
 
 int QtDialogView::addRow(ModRows list, const char* text, ModInfo* record) {
@@ -272,6 +376,24 @@ void QtDialogView::selectRow(ModRows list, int position) {
         widget->clearSelection();
 }
 
+void QtDialogView::setRowLook(ModRows list, int position, RowLook look) {
+    QListWidgetItem* item = rows(list)->item(position);
+    if (item == nullptr)
+        return;
+    QFont rowFont = rows(list)->font();
+    rowFont.setItalic(look != RowLook::normal);
+    rowFont.setStrikeOut(look == RowLook::missing);
+    item->setData(Qt::FontRole, look == RowLook::normal ? QVariant() : QVariant(rowFont));
+    // A missing mod's row is shown greyed and can be neither selected nor acted on.
+    if (look == RowLook::missing)
+        item->setFlags(Qt::NoItemFlags);
+}
+
+void QtDialogView::setRowTip(ModRows list, int position, const char* text) {
+    if (QListWidgetItem* item = rows(list)->item(position))
+        item->setToolTip(QString::fromUtf8(text));
+}
+
 void QtDialogView::enableButton(int id, bool enabled) {
     QPushButton* target = button(id);
     if (target == nullptr)
@@ -287,9 +409,12 @@ void QtDialogView::enableButton(int id, bool enabled) {
     target->setEnabled(enabled);
 }
 
-void QtDialogView::showError(const char* text) {
+void QtDialogView::showError(const char* text, const char* details) {
+    // Parented to the dialog, the box opens centred on it.
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ModManagerApp::applicationName),
                     QString::fromUtf8(text), QMessageBox::Ok, this);
+    if (details != nullptr && details[0] != '\0')
+        box.setInformativeText(QString::fromUtf8(details));
     box.exec();
 }
 

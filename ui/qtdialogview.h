@@ -8,11 +8,14 @@
 #include <QIcon>
 #include <QPointer>
 
+#include <memory>
+
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPainter;
 class QPushButton;
+class QSettings;
 
 class QtDialogView : public QDialog, public DialogView {
     Q_OBJECT
@@ -27,6 +30,12 @@ public:
 
     // Binds the logic that handles this window's events and runs its initialisation.
     void start(ModManagerDialog& dialog);
+    // Gives the window the size and position it had when it last closed (never below the
+    // template's size).
+    void restorePlacement();
+    // Where that placement is kept between runs: Qt's settings in the user's configuration
+    // directory.
+    static std::unique_ptr<QSettings> settings();
 
     // Dialog units to pixels with the dialog font's metrics (rounded like the window system).
     QRect mapDialogRect(int x, int y, int width, int height) const;
@@ -45,14 +54,19 @@ public:
     int chosenChoice() const override;
     SaveGame* choiceRecord(int position) const override;
     void choose(int position) override;
+    int choiceCount() const override;
+    void deleteChoice(int position) override;
+    void setChoiceBold(int position, bool bold) override;
     int addRow(ModRows list, const char* text, ModInfo* record) override;
     int rowCount(ModRows list) const override;
     int selectedRow(ModRows list) const override;
     ModInfo* rowRecord(ModRows list, int position) const override;
     void deleteFirstRow(ModRows list) override;
     void selectRow(ModRows list, int position) override;
+    void setRowLook(ModRows list, int position, RowLook look) override;
+    void setRowTip(ModRows list, int position, const char* text) override;
     void enableButton(int id, bool enabled) override;
-    void showError(const char* text) override;
+    void showError(const char* text, const char* details) override;
     void endDialog(bool ok) override;
     IconHandle loadIcon(uint32_t resourceId) override;
     void setIcon(IconHandle icon, bool large) override;
@@ -66,12 +80,20 @@ public:
 public slots:
     // OK (the button or Enter) asks the logic, which writes and then closes.
     void accept() override;
+    // Every way of closing remembers the window's placement.
+    void done(int result) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QPushButton* makeButton(const char* text, int id, int x, int y, int width, int height);
+    QPushButton* makeButton(const char* text, int id, const char* tip);
+    // Places the controls for the window's size: the lists and the save box take the room
+    // beyond the template's size, the buttons keep their places relative to the lists.
+    void placeControls();
+    // The closed save box shows its chosen entry as the list does (bold: unwritten edits).
+    void showChosenLook();
     // Runs a handler of the logic for the player's action on `actedOn` (the list a button works
     // on, or the control that raised the event), which takes the focus from a button the
     // handler disables.
@@ -82,6 +104,7 @@ private:
     QPointer<QPushButton> focusDisplaced; // the focused button a running handler disabled
     int unitX = 1;
     int unitY = 1;
+    int choiceHeight = 0; // the closed save box's height
     QComboBox* choices = nullptr;
     QListWidget* installed = nullptr;
     QListWidget* available = nullptr;

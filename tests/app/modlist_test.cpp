@@ -31,6 +31,27 @@ TEST_F(ModListTest, CataloguesModDirectoriesWithDescriptionsAtAnyDepth) {
     EXPECT_EQ(catalogue(mods), expected);
 }
 
+// On Linux a directory name may end in dots or blanks: each such mod has its own description.
+TEST_F(ModListTest, ModDirectoriesEndingInDotsOrBlanksKeepTheirOwnDescriptions) {
+    ASSERT_TRUE(gamegen::writeFile(at("game.db"), "GAME"));
+    ASSERT_TRUE(gamegen::writeFile(at("description.txt"), "The game itself\n"));
+    ASSERT_TRUE(gamegen::writeFile(at("Mods/description.txt"), "The mods directory\n"));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Ver. 2.", std::string("Version two")));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Bugfix...", std::string("Bugfix dots")));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Trail ", std::string("Trailing blank")));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/..b", std::string("Leading dots")));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/a./b", std::string("Inner dot")));
+
+    ModList mods;
+    mods.scan(rString(dir.c_str()));
+    const std::map<std::string, std::string> expected = {
+        {"Mods\\Ver. 2.", "Version two"},   {"Mods\\Bugfix...", "Bugfix dots"},
+        {"Mods\\Trail ", "Trailing blank"}, {"Mods\\..b", "Leading dots"},
+        {"Mods\\a.\\b", "Inner dot"},
+    };
+    EXPECT_EQ(catalogue(mods), expected);
+}
+
 TEST_F(ModListTest, FindByNameIgnoresCaseOfLatinAndCyrillicLetters) {
     ModList empty;
     EXPECT_EQ(empty.findByName("Mods\\Alpha"), nullptr);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iterator>
 #include <sys/stat.h>
+#include <map>
 
 namespace {
 
@@ -56,6 +57,65 @@ TEST_F(SaveListTest, AFifoNamedLikeASaveIsLeftOutWithoutBlocking) {
         return save.readFile(fifo.c_str(), list.mods) ? 2 : 0;
     });
     EXPECT_EQ(result, 0) << "-1: blocked";
+// On Linux a directory name may end in dots or blanks: every save is read from its own file, with
+// its own date and mods, and written there.
+TEST_F(SaveListTest, SavesInDirectoriesEndingInDotsAreReadAndWrittenInPlace) {
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Alpha", std::string("Alpha")));
+    ASSERT_TRUE(gamegen::makeMod(dir, "Mods/Ver. 2.", std::string("Version two")));
+    const auto outer = gamegen::Save::withNames({"Mods\\Alpha"}, "outer", 1);
+    const auto dots = gamegen::Save::withNames({"Mods\\Ver. 2."}, "dots", 2);
+    const auto slot = gamegen::Save::withNames({"Mods\\Ver. 2.", "Mods\\Alpha"}, "slot", 3);
+    ASSERT_TRUE(gamegen::writeSave(dir, "save", outer, 1068387394, 0));
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/Q/x...", dots, 1272700805, 0));
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/P/Slot.", slot, 1614556799, 0));
+    ASSERT_TRUE(gamegen::writeSave(dir, "save/P/Slot ", slot, 1068387400, 0));
+
+    SaveList list;
+    list.setProgramDirectory(rString(dir.c_str()));
+    ASSERT_TRUE(list.scan());
+    std::map<std::string, std::string> found; // path: date, time and mods
+    SaveGame* dotted = nullptr;
+    for (uint32_t i = 0; i < list.getCount(); ++i) {
+        SaveGame* save = list.save(i);
+        std::string text =
+            std::string(save->time.dateText().text()) + " " + save->time.timeText().text();
+        for (uint32_t k = 0; k < save->installed.getCount(); ++k)
+            text += std::string(" ") + save->installed[k]->name.text();
+        found[save->path.text()] = text;
+        if (std::string(save->path.text()) == at("save/Q/x.../game.sav"))
+            dotted = save;
+    }
+    const std::map<std::string, std::string> expected = {
+        {at("save/game.sav"), "09.11.2003 14:16:34 Mods\\Alpha"},
+        {at("save/Q/x.../game.sav"), "01.05.2010 08:00:05 Mods\\Ver. 2."},
+        {at("save/P/Slot./game.sav"), "28.02.2021 23:59:59 Mods\\Ver. 2. Mods\\Alpha"},
+        {at("save/P/Slot /game.sav"), "09.11.2003 14:16:40 Mods\\Ver. 2. Mods\\Alpha"},
+    };
+    EXPECT_EQ(found, expected);
+
+    ASSERT_NE(dotted, nullptr);
+    EXPECT_STREQ(dotted->label().text(), "[2010/05/01 08:00:05 Q] x...");
+    const std::string former = bytesOf("save/Q/x.../game.sav");
+    ASSERT_TRUE(dotted->addMod(list.mods.findByName("Mods\\Alpha")));
+    ASSERT_TRUE(list.saveAll());
+    EXPECT_EQ(bytesOf("save/Q/x.../game.sav"),
+              rewritten(former, {"Mods\\Ver. 2.", "Mods\\Alpha"}, gamegen::entriesOffset + 1 + 12));
+    EXPECT_EQ(bytesOf("save/Q/x.../game.bak"), former);
+    EXPECT_EQ(bytesOf("save/game.sav"), gamegen::saveBytes(outer));
+    EXPECT_FALSE(std::filesystem::exists(at("save/game.bak")));
+}
+
+// A game directory whose own name ends in a dot finds its saves and mods like any other.
+TEST_F(SaveListTest, AGameDirectoryNamedWithAFinalDotFindsEverything) {
+    const std::string game = at("Game v1.");
+    ASSERT_TRUE(gamegen::makeTestGame(game));
+    SaveList list;
+    list.setProgramDirectory(rString(game.c_str()));
+    ASSERT_TRUE(list.scan());
+    EXPECT_EQ(list.mods.getCount(), 5u);
+    EXPECT_EQ(list.getCount(), 4u);
+    for (uint32_t i = 0; i < list.getCount(); ++i)
+        EXPECT_EQ(std::string(list.save(i)->path.text()).rfind(game + "/save/", 0), 0u);
 }
 
 TEST_F(SaveListTest, ProgramDirectoryIsTheExecutablesByDefault) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 int compareValues(const void* a, const void* b) {
@@ -213,4 +215,228 @@ TEST(rSortedObjArray, keepsKeysOrderedWithOrWithoutDuplicates) {
     uint32_t position = 0;
     EXPECT_EQ(many.search(4, position), 0);
     EXPECT_EQ(position, 3u);
+}
+
+TEST(rObjArray, deleteAfterAStoredErrorFreesOnlyWhatWasRemoved) {
+    int deaths = 0;
+    {
+        rObjArray list;
+        for (int i = 0; i < 3; ++i)
+            list.add(new Counted(&deaths));
+        list.remove(7); // stores erArrayIndex: later removals are refused
+        ASSERT_EQ(list.errorCode(), erArrayIndex);
+        rObject* first = list.getAt(0);
+        list.deleteAt(0);
+        list.deleteItem(first);
+        EXPECT_EQ(list.getCount(), 3u);
+        EXPECT_EQ(deaths, 0);
+        EXPECT_EQ(list.getAt(0), first);
+
+        list.clearError();
+        list.deleteAt(0);
+        EXPECT_EQ(deaths, 1);
+        list.deleteItem(list.getAt(1));
+        EXPECT_EQ(deaths, 2);
+        EXPECT_EQ(list.getCount(), 1u);
+    }
+    EXPECT_EQ(deaths, 3); // each element deleted exactly once
+}
+
+TEST(rArray, insertItemsFromOwnStoragePastTheCountCopiesTheFormerValues) {
+    // Without growth: the source runs into the unused, zeroed part of the block.
+    rArray<uint32_t> a(16, 16);
+    for (uint32_t v : {1u, 2u, 3u, 4u})
+        a.add(v);
+    ASSERT_EQ(a.insertItems(a.getItems() + 2, 0, 4), 1);
+    const uint32_t expected[] = {3, 4, 0, 0, 1, 2, 3, 4};
+    ASSERT_EQ(a.getCount(), 8u);
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(a[i], expected[i]) << i;
+
+    // With growth: the source lies in the block that the growth releases.
+    rArray<uint32_t> b(8, 8);
+    for (uint32_t v : {1u, 2u, 3u, 4u})
+        b.add(v);
+    ASSERT_EQ(b.insertItems(b.getItems() + 2, 4, 5), 1);
+    const uint32_t grown[] = {1, 2, 3, 4, 3, 4, 0, 0, 0};
+    ASSERT_EQ(b.getCount(), 9u);
+    for (uint32_t i = 0; i < 9; ++i)
+        EXPECT_EQ(b[i], grown[i]) << i;
+}
+
+TEST(rArray, aGrowthStepOfZeroRecordsTheRefusedGrowth) {
+    rArray<uint32_t> a(2, 0);
+    a.add(1);
+    a.add(2);
+    resetAssertionReports();
+    EXPECT_EQ(a.add(3), 0);
+    EXPECT_EQ(a.errorCode(), erInsufMemory);
+    EXPECT_EQ(a.errorValue(), 8u);
+    expectReportAt("check(items!=NULL,erInsufMemory,NULL,limit*sizeof(_T))", "rLib/rarray",
+                   "rLib/rarray.h");
+    EXPECT_EQ(a.getCount(), 2u);
+    EXPECT_EQ(a[1], 2u);
+
+    rArray<uint32_t> none(0, 0);
+    EXPECT_EQ(none.insert(1, 0), 0);
+    EXPECT_EQ(none.errorCode(), erInsufMemory);
+    EXPECT_EQ(none.getCount(), 0u);
+}
+
+TEST(rSortedObjArray, absentKeysAreNotFoundAndSearchGivesTheirPlace) {
+    int deaths = 0;
+    for (bool duplicates : {false, true}) {
+        KeyedArray keyed(duplicates);
+        for (uint32_t k : {10u, 20u, 30u, 40u})
+            ASSERT_EQ(keyed.add(new Counted(&deaths, k)), 1);
+        for (uint32_t k : {5u, 15u, 25u, 35u, 45u}) {
+            Counted absent(&deaths, k);
+            EXPECT_EQ(keyed.find(&absent), -1) << k;
+            uint32_t position = 99;
+            EXPECT_EQ(keyed.search(k, position), 0) << k;
+            EXPECT_EQ(position, k / 10) << k; // before the first larger key
+        }
+        for (uint32_t i = 0; i < 4; ++i) {
+            uint32_t position = 99;
+            EXPECT_EQ(keyed.search((i + 1) * 10, position), 1);
+            EXPECT_EQ(position, i);
+            EXPECT_EQ(keyed.find(keyed.getAt(i)), int32_t(i));
+        }
+        // Added keys land at their sorted place, the smallest and largest included.
+        for (uint32_t k : {45u, 1u, 25u})
+            ASSERT_EQ(keyed.add(new Counted(&deaths, k)), 1);
+        for (uint32_t i = 0; i + 1 < keyed.getCount(); ++i)
+            EXPECT_LT(static_cast<Counted*>(keyed.getAt(i))->key,
+                      static_cast<Counted*>(keyed.getAt(i + 1))->key);
+    }
+}
+
+namespace {
+// One random edit of an rArray and the same edit of a vector; false when the edit was refused
+// (the array must then be unchanged, with the expected error recorded).
+struct ArrayModel {
+    rArray<uint32_t> array;
+    std::vector<uint32_t> model;
+    std::mt19937 random;
+
+    ArrayModel(uint32_t limit, uint32_t delta, uint32_t seed) : array(limit, delta), random(seed) {}
+
+    uint32_t below(uint32_t n) { return n == 0 ? 0 : uint32_t(random() % n); }
+
+    void step() {
+        const uint32_t count = array.getCount();
+        const uint32_t value = uint32_t(random());
+        switch (below(9)) {
+        case 0: // insert, now and then beyond count
+        case 1: {
+            const uint32_t index = below(count + 2);
+            const bool valid = index <= count;
+            const bool full = count >= array.getLimit() && array.getDelta() == 0;
+            const int done = array.insert(value, index);
+            if (valid && !full) {
+                ASSERT_EQ(done, 1);
+                model.insert(model.begin() + index, value);
+            } else {
+                ASSERT_EQ(done, 0);
+                ASSERT_EQ(array.errorCode(), valid ? erInsufMemory : erArrayIndex);
+                array.clearError();
+            }
+            break;
+        }
+        case 2: { // insertItems from outside or from the array's own block
+            const uint32_t index = below(count + 1);
+            std::vector<uint32_t> source;
+            const uint32_t* from;
+            uint32_t n;
+            if (array.getLimit() > 0 && below(2) == 0) {
+                const uint32_t offset = below(array.getLimit());
+                n = below(array.getLimit() - offset + 1);
+                from = array.getItems() + offset;
+            } else {
+                n = below(25);
+                for (uint32_t i = 0; i < n; ++i)
+                    source.push_back(uint32_t(random()));
+                from = source.data();
+            }
+            const std::vector<uint32_t> before(from, from + n);
+            ASSERT_EQ(array.insertItems(from, index, n), 1);
+            model.insert(model.begin() + index, before.begin(), before.end());
+            break;
+        }
+        case 3: // remove, now and then beyond count
+            if (const uint32_t index = below(count + 1); index < count) {
+                array.remove(index);
+                model.erase(model.begin() + index);
+            } else {
+                array.remove(index);
+                ASSERT_EQ(array.errorCode(), erArrayIndex);
+                array.clearError();
+            }
+            break;
+        case 4: { // removeRange, reversed ranges included
+            const int32_t from = int32_t(below(count + 1)), to = int32_t(below(count + 2)) - 1;
+            array.removeRange(from, to);
+            if (to < from) {
+                ASSERT_FALSE(array.hasError());
+            } else if (uint32_t(to) < count && uint32_t(from) < count) {
+                model.erase(model.begin() + from, model.begin() + to + 1);
+            } else {
+                ASSERT_EQ(array.errorCode(), erArrayIndex);
+                array.clearError();
+            }
+            break;
+        }
+        case 5: { // setLimit, growing or shrinking
+            const uint32_t n = below(count + 20);
+            ASSERT_TRUE(array.setLimit(n));
+            ASSERT_EQ(array.getLimit(), n);
+            if (model.size() > n)
+                model.resize(n);
+            break;
+        }
+        case 6:
+            if (below(8) == 0) {
+                array.clear();
+                model.clear();
+                for (uint32_t i = 0; i < array.getLimit(); ++i)
+                    ASSERT_EQ(array.getItems()[i], 0u);
+            }
+            break;
+        default: // add
+            if (count >= array.getLimit() && array.getDelta() == 0) {
+                ASSERT_EQ(array.add(value), 0);
+                ASSERT_EQ(array.errorCode(), erInsufMemory);
+                array.clearError();
+            } else {
+                ASSERT_EQ(array.add(value), 1);
+                model.push_back(value);
+            }
+            break;
+        }
+    }
+
+    void expectSame() {
+        ASSERT_FALSE(array.hasError());
+        ASSERT_EQ(array.getCount(), model.size());
+        ASSERT_LE(array.getCount(), array.getLimit());
+        for (uint32_t i = 0; i < model.size(); ++i)
+            ASSERT_EQ(array.getItems()[i], model[i]) << i;
+    }
+};
+} // namespace
+
+// Growth is a state machine: random edits of every kind, with steps of 0, 1 and more, must
+// leave the array equal to a vector that received the same edits.
+TEST(rArray, randomEditsMatchAVectorModel) {
+    const uint32_t shapes[][2] = {{0, 1}, {1, 1}, {10, 10}, {0, 0}, {4, 0}, {3, 7}, {0, 64}};
+    for (uint32_t seed = 1; seed <= 60; ++seed)
+        for (const auto& shape : shapes) {
+            ArrayModel m(shape[0], shape[1], seed);
+            const uint32_t steps = 1 + seed * 7 % 300;
+            for (uint32_t i = 0; i < steps; ++i) {
+                ASSERT_NO_FATAL_FAILURE(m.step());
+                ASSERT_NO_FATAL_FAILURE(m.expectSame())
+                    << "seed " << seed << " shape " << shape[0] << "/" << shape[1] << " step " << i;
+            }
+        }
 }

@@ -1,6 +1,7 @@
 // tests/rlib/rcodepage_test.cpp - the 1251, 866 and Unicode tables and the UTF-8 helpers.
 #include "rcodepage.h"
 #include "rstring.h"
+#include "rsystem.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,8 @@ TEST(rCodePage, cp1251MapsToUnicodeAndBack) {
     EXPECT_EQ(cp1251ToUnicode(0xB8), 0x0451);
     EXPECT_EQ(cp1251ToUnicode(0x88), 0x20AC);
     EXPECT_EQ(cp1251ToUnicode(0xB9), 0x2116);
-    EXPECT_EQ(cp1251ToUnicode(0x98), 0);
     for (unsigned b = 1; b < 256; ++b) {
         const uint16_t u = cp1251ToUnicode(static_cast<unsigned char>(b));
-        if (u == 0)
-            continue;
         unsigned char back = 0;
         ASSERT_TRUE(unicodeToCp1251(u, back)) << b;
         EXPECT_EQ(back, b);
@@ -85,7 +83,31 @@ TEST(rCodePage, utf8ConvertsToCp1251AndBack) {
     EXPECT_EQ(utf8ToCp1251(latin1, 4, out), rUtf8Result::notUtf8);
     EXPECT_STREQ(out.text(), latin1);
     EXPECT_EQ(utf8ToCp1251("\xE6\x97\xA5", 3, out), rUtf8Result::unmappable);
+}
 
-    cp1251ToUtf8("a\x98", 2, back);
-    EXPECT_STREQ(back.text(), "a\xEF\xBF\xBD");
+// The one byte the code page leaves unassigned, 0x98, is U+0098 in every table and conversion,
+// so that every byte survives a round trip through each of them.
+TEST(rCodePage, everyByteIsTheSameCharacterInEveryConversion) {
+    EXPECT_EQ(cp1251ToUnicode(0x98), 0x0098);
+    rString utf8;
+    cp1251ToUtf8("a\x98", 2, utf8);
+    EXPECT_STREQ(utf8.text(), "a\xC2\x98");
+    for (unsigned b = 1; b < 256; ++b) {
+        const char byte[2] = {char(b), 0};
+        const uint16_t u = cp1251ToUnicode(static_cast<unsigned char>(b));
+        EXPECT_NE(u, 0) << b;
+        uint16_t* wide = toWide(byte);
+        ASSERT_NE(wide, nullptr);
+        EXPECT_EQ(wide[0], u) << b;
+        char* narrow = toNarrow(wide);
+        ASSERT_NE(narrow, nullptr);
+        EXPECT_EQ(static_cast<unsigned char>(narrow[0]), b) << b;
+        memFree(narrow);
+        memFree(wide);
+        rString back;
+        cp1251ToUtf8(byte, 1, utf8);
+        ASSERT_EQ(utf8ToCp1251(utf8.text(), utf8.length(), back), rUtf8Result::converted) << b;
+        EXPECT_EQ(back.length(), 1u) << b;
+        EXPECT_EQ(static_cast<unsigned char>(back.text()[0]), b) << b;
+    }
 }

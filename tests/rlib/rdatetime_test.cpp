@@ -74,6 +74,17 @@ TEST_F(DateTimeTest, ParsesDatesAndTimesAndConvertsNumbers) {
     EXPECT_EQ(t.getSecond(), 59u);
     EXPECT_FALSE(t.parseTime("24:00"));
 
+    // Missing texts fail and keep the value; extreme years fail without overflowing.
+    ASSERT_TRUE(t.set(2003, 11, 9, 14, 16, 5));
+    EXPECT_FALSE(t.parseDate(nullptr));
+    EXPECT_FALSE(t.parseTime(nullptr));
+    EXPECT_STREQ(t.dateText().text(), "09.11.2003");
+    EXPECT_STREQ(t.timeText().text(), "14:16:05");
+    for (const char* extreme : {"09.11.-2147483648", "09.11.-2147483649", "09.11.-1",
+                                "09.11.2147483647", "-2147483648.11.03", "09.-2147483648.03"})
+        EXPECT_FALSE(t.parseDate(extreme)) << extreme;
+    EXPECT_FALSE(t.parseTime("-2147483648:00:-2147483648"));
+
     EXPECT_TRUE(t.setNumber(20040229));
     EXPECT_STREQ(t.dateText().text(), "29.02.2004");
     EXPECT_FALSE(t.setNumber(20050229));

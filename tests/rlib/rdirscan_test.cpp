@@ -80,6 +80,26 @@ TEST_F(DirScanTest, WalkListsFilesOfADirectoryBeforeItsSubdirectoriesInOrderFoun
     EXPECT_EQ(got, expected);
 }
 
+// On Linux a name may end in dots or blanks; the walk and a scan inside such a directory take it
+// as it stands.
+TEST_F(DirScanTest, NamesEndingInDotsOrBlanksAreScannedAndWalkedAsTheyStand) {
+    using V = std::vector<std::string>;
+    V expected;
+    for (const char* rel :
+         {"g/Mods/Ver. 2./game.db", "g/Mods/Bugfix.../game.db", "g/save/Q/x.../game.sav",
+          "g/save/P/Slot./game.sav", "g/Trail /game.db", "g/..b/game.db", "g/game.db"})
+        expected.push_back(file(rel));
+    EXPECT_EQ(sorted(scan<rFileWalker>(dir + "/g/*", rDirScan::modeFiles)), sorted(expected));
+    EXPECT_EQ(scan(dir + "/g/Mods/Bugfix.../*", rDirScan::modeFiles),
+              V{dir + "/g/Mods/Bugfix.../game.db"});
+    EXPECT_EQ(scan(dir + "/g/Mods/Ver. 2./game.db", rDirScan::modeFiles),
+              V{dir + "/g/Mods/Ver. 2./game.db"});
+    EXPECT_EQ(scan<rFileWalker>(dir + "/g/save/P/Slot./*", rDirScan::modeFiles),
+              V{dir + "/g/save/P/Slot./game.sav"});
+    rDirScan inside((dir + "/g/save/Q/x.../*").c_str(), rDirScan::modeFiles);
+    EXPECT_STREQ(inside.directoryPath().text(), (dir + "/g/save/Q/x...").c_str());
+}
+
 TEST_F(DirScanTest, DirectoriesCarryATrailingSeparatorAndDotEntriesFollowTheRules) {
     fs::create_directories(dir + "/top/sub");
     file("top/f.txt");

@@ -37,6 +37,37 @@ TEST_F(StreamTest, OpenTranslatesModesAndRecordsFailuresWithTheAbsoluteName) {
     EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
+// Names may end in dots or blanks: the file opened is the one named, never another.
+TEST_F(StreamTest, OpenTakesNamesEndingInDotsOrBlanksAsTheyStand) {
+    for (const char* sub : {"x...", "Slot.", "Game v1.", "Trail "})
+        ASSERT_EQ(mkdir(path(sub).c_str(), 0755), 0) << sub;
+    writeAll(path("f"), "the outer file");
+    writeAll(path("x.../f"), "inside x...");
+    rFile f;
+    ASSERT_TRUE(f.open(path("x.../f").c_str(), rFile::modeRead));
+    EXPECT_STREQ(f.getName().text(), path("x.../f").c_str());
+    char buf[11] = {};
+    ASSERT_TRUE(f.readExact(buf, 11));
+    EXPECT_EQ(std::string(buf, 11), "inside x...");
+
+    ASSERT_TRUE(f.open(path("Slot./new").c_str(), rFile::modeRewrite));
+    ASSERT_TRUE(f.write("slot", 4));
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(readAll(path("Slot./new")), "slot");
+    EXPECT_EQ(access(path("Slotnew").c_str(), F_OK), -1);
+
+    // Relative names against a current directory whose own name ends in a dot.
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(path("Game v1.").c_str()), 0);
+    const bool opened = f.open("../Trail /rel.", rFile::modeRewrite);
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+    ASSERT_TRUE(opened);
+    EXPECT_STREQ(f.getName().text(), path("Trail /rel.").c_str());
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(access(path("Trail /rel.").c_str(), F_OK), 0);
+}
+
 TEST_F(StreamTest, RenameReplacesTargetAtomicallyAndReopensAtTheStart) {
     writeAll(path("a"), "first file");
     writeAll(path("b"), "target to be replaced");

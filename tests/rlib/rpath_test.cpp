@@ -133,6 +133,109 @@ TEST(rPath, makeAbsoluteResolvesParentAndCurrentReferences) {
     expectReportAt("isUnixStyle()", "rLib/rstring", nullptr);
 }
 
+// On Linux a name may end in dots or blanks: only whole "." and ".." components are references.
+TEST(rPath, unixStyleNormalisationTouchesOnlyWholeDotComponents) {
+    const auto absoluteUnix = [](const char* name, const char* base = nullptr) {
+        return str(rString(name).makeAbsolute(base));
+    };
+    for (const char* plain :
+         {"/g/Mods/Ver. 2.", "/g/Mods/Ver. 2./game.db", "/g/save/Q/x.../game.sav",
+          "/g/save/P/Slot./game.sav", "/g/Game v1./save/", "/a/..b/c", "/a/b../c", "/a/.x/c",
+          "/a/trail /c", "/a/.../c", "/a/b.", "/a/b..", "/a/ ./c", "/a/. /c"})
+        EXPECT_EQ(absoluteUnix(plain), plain);
+    EXPECT_EQ(absoluteUnix("x...", "/g"), "/g/x...");
+    EXPECT_EQ(absoluteUnix("Game v1./save", "/home/p"), "/home/p/Game v1./save");
+    EXPECT_EQ(absoluteUnix("Slot./../x.", "/g/"), "/g/x.");
+    EXPECT_EQ(absoluteUnix("/a/b/.."), "/a/");
+    EXPECT_EQ(absoluteUnix("/a/b/."), "/a/b/");
+    EXPECT_EQ(absoluteUnix("/a/./../b"), "/b");
+    EXPECT_EQ(absoluteUnix("/a/b/../../../c/"), "/c/");
+    EXPECT_EQ(absoluteUnix("/a//b"), "/a/b");
+    EXPECT_EQ(absoluteUnix("/.."), "/");
+    EXPECT_EQ(absoluteUnix("..", "/"), "/");
+    // Against a relative base the parents that cannot be climbed stay.
+    EXPECT_EQ(absoluteUnix("../../x", "rel"), "../x");
+
+    // Windows-style names keep their own rules: a final dot is dropped.
+    EXPECT_EQ(str(win("C:\\g\\x.").makeAbsolute()), "C:\\g\\x");
+    EXPECT_EQ(str(win("C:\\g\\x\\..\\y.").makeAbsolute()), "C:\\g\\y");
+}
+
+namespace {
+// Fails every request of the wrappers above a size, as an exhausted heap would.
+size_t failAbove = 0;
+bool failLargeRequests(size_t n) {
+    return n > failAbove;
+}
+} // namespace
+
+// A long current directory, or memory that runs out, never loses the name or leaves it relative.
+TEST(rPath, makeAbsoluteKeepsTheNameWhateverTheLengthsAndMemory) {
+    CurrentDirectory cwd;
+    std::string deep = cwd.path;
+    while (deep.size() < 2500)
+        deep += "/" + std::string(200, 'd');
+    std::filesystem::create_directories(deep);
+    std::filesystem::current_path(deep);
+    EXPECT_EQ(str(rString("x.txt").makeAbsolute()), deep + "/x.txt");
+    EXPECT_EQ(str(rString((deep + "/sub/f").c_str()).makeRelative(nullptr, false)), "sub/f");
+    std::filesystem::current_path(cwd.path);
+    std::filesystem::remove_all(cwd.path + "/" + std::string(200, 'd'));
+
+    // The work string cannot grow to hold base and name: the name stays, the error is recorded.
+    const std::string base = "/" + std::string(1000, 'b');
+    const std::string name = "x/" + std::string(200, 'n');
+    rString s(name.c_str());
+    failAbove = 2000;
+    setMemoryFaultHook(failLargeRequests);
+    s.makeAbsolute(base.c_str());
+    setMemoryFaultHook(nullptr);
+    EXPECT_EQ(str(s), name);
+    EXPECT_EQ(s.errorCode(), erInsufMemory);
+    s.clearError();
+    EXPECT_EQ(str(s.makeAbsolute(base.c_str())), base + "/" + name);
+    EXPECT_FALSE(s.hasError());
+
+    // No memory at all for the work string.
+    rString t("rel/name");
+    failAbove = 0;
+    setMemoryFaultHook(failLargeRequests);
+    t.makeAbsolute("/base");
+    setMemoryFaultHook(nullptr);
+    EXPECT_EQ(str(t), "rel/name");
+    EXPECT_EQ(t.errorCode(), erInsufMemory);
+}
+
+// Components are compared whole: a name that merely begins like the base's component is no
+// descendant of it.
+TEST(rPath, makeRelativeComparesWholeComponents) {
+    const auto relative = [](rString s, const char* base) {
+        return str(s.makeRelative(base, true));
+    };
+    EXPECT_EQ(relative(rString("/ab/ab/b"), "/ab/a"), "../ab/b");
+    EXPECT_EQ(relative(rString("/a/bc"), "/a/b"), "../bc");
+    EXPECT_EQ(relative(rString("/a/b/x"), "/a/bc"), "../b/x");
+    EXPECT_EQ(relative(rString("/a/b"), "/a/b/c"), "../");
+    EXPECT_EQ(relative(rString("/a/b/c"), "/a/b/"), "c");
+    EXPECT_EQ(relative(win("C:\\ab\\ab\\b"), "C:\\ab\\a"), "..\\ab\\b");
+    EXPECT_EQ(relative(win("C:\\a\\bc"), "C:\\a\\b"), "..\\bc");
+    EXPECT_EQ(relative(win("C:\\A\\B\\x"), "c:\\a\\b"), "x"); // Windows names ignore case
+    rString shorter("/ab/ab/b");
+    EXPECT_EQ(str(shorter.makeRelative("/ab/a", false)), "../ab/b");
+}
+
+// The extension may be this string's own text, also when the block must grow or is cut first.
+TEST(rPath, extensionsMayComeFromTheStringsOwnText) {
+    rString full(rReserve{8}, 8);
+    full = "abcdefg"; // the block is full
+    EXPECT_EQ(str(full.setExtension(full.text())), "abcdefg.abcdefg");
+    rString dotted("a.b");
+    EXPECT_EQ(str(dotted.setExtension(dotted.text() + 2)), "a.b");
+    rString added(rReserve{4}, 4);
+    added = "abc";
+    EXPECT_EQ(str(added.addExtension(added.text())), "abc.abc");
+}
+
 TEST(rPath, makeRelativeExpressesNamesAgainstABase) {
     const auto relative = [](rString s, const char* base, bool allowLonger) {
         return str(s.makeRelative(base, allowLonger));

@@ -1,5 +1,6 @@
 // tests/rlib/rstoredforms_test.cpp - the stream forms of an error state, an owning object array,
 // a string and a date-time value: their bytes, round trips and damaged data.
+#include "assert_report.h"
 #include "rarray.h"
 #include "rdatetime.h"
 #include "rstream.h"
@@ -63,4 +64,51 @@ TEST_F(StreamTest, StringsAndDatesRoundTripAndDamagedLengthsFailSmall) {
     EXPECT_LT(back.getLimit(), 0x40000u);
     EXPECT_FALSE(loaded.load(&f)); // the failed read keeps the value
     EXPECT_EQ(loaded.number(), 20031109);
+}
+
+TEST_F(StreamTest, AFailedStringReadLeavesAnEmptyConsistentString) {
+    // Lengths larger than the data, within one chunk of reading and beyond it.
+    for (const uint32_t promised : {100u, 200000u}) {
+        const std::string data = std::string({char(promised), char(promised >> 8),
+                                              char(promised >> 16), char(promised >> 24)}) +
+                                 std::string(promised / 2, 'q');
+        writeAll(path("short"), data);
+        rFile f;
+        ASSERT_TRUE(f.open(path("short").c_str(), rFile::modeRead));
+        rString s("previous text");
+        EXPECT_FALSE(s.load(&f)) << promised;
+        EXPECT_EQ(f.errorCode(), erFileEof);
+        EXPECT_EQ(s.getCount(), 1u) << promised;
+        ASSERT_NE(s.getItems(), nullptr);
+        EXPECT_EQ(s.getItems()[0], 0) << promised;
+        s += "usable";
+        EXPECT_STREQ(s.text(), "usable");
+    }
+}
+
+TEST_F(StreamTest, StoredFormsRefuseAMissingStream) {
+    rObject error(erFileEof, "End", 5);
+    EXPECT_FALSE(error.store(nullptr));
+    EXPECT_FALSE(error.load(nullptr));
+    EXPECT_EQ(error.errorCode(), erFileEof);
+    EXPECT_STREQ(error.errorSubject(), "End");
+
+    rString text("kept");
+    EXPECT_FALSE(text.store(nullptr));
+    EXPECT_FALSE(text.load(nullptr));
+    EXPECT_STREQ(text.text(), "kept");
+
+    rDateTime when(2003, 11, 9, 14, 16, 0);
+    EXPECT_FALSE(when.store(nullptr));
+    EXPECT_FALSE(when.load(nullptr));
+
+    rObjArray list;
+    list.add(new rObject());
+    resetAssertionReports();
+    EXPECT_FALSE(list.store(nullptr));
+    expectReportAt("cli!=NULL", "rLib/rarray", "rLib/rstoredforms.cpp");
+    EXPECT_FALSE(list.load(nullptr));
+    expectReportAt("cli!=NULL", "rLib/rarray", "rLib/rstoredforms.cpp");
+    EXPECT_EQ(assertionCount(), 2u);
+    EXPECT_EQ(list.getCount(), 1u);
 }

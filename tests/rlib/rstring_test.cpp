@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace {
@@ -230,4 +231,251 @@ TEST(rString, updateLengthNeverReadsPastTheBlock) {
     std::memcpy(tiny.getItems(), "wxyz", 4); // no terminator in the block
     tiny.updateLength();
     EXPECT_EQ(str(tiny), "wxy");
+}
+
+TEST(rString, setLimitBelowTheTextKeepsATerminatedPrefix) {
+    rString s("abcdef");
+    EXPECT_TRUE(s.setLimit(4));
+    EXPECT_EQ(s.getCount(), 4u);
+    EXPECT_EQ(s.getItems()[3], 0);
+    EXPECT_EQ(str(s), "abc");
+    s += 'x';
+    EXPECT_EQ(str(s), "abcx");
+    EXPECT_TRUE(s.setLimit(1));
+    EXPECT_EQ(s.getCount(), 1u);
+    EXPECT_EQ(s.getItems()[0], 0);
+    EXPECT_TRUE(s.setLimit(300)); // growing keeps the text
+    EXPECT_TRUE(s.isEmpty());
+}
+
+// A stored index error refuses every later insertion alike, until it is cleared.
+TEST(rString, insertionsAfterAStoredIndexErrorAreRefusedAlike) {
+    rString s("keep");
+    EXPECT_EQ(s.fill('x', 9, 1), 0);
+    ASSERT_EQ(s.errorCode(), erArrayIndex);
+    resetAssertionReports();
+    EXPECT_EQ(s.insert('y', 0), 0);
+    s = "other";
+    s = rString("other");
+    s += "more";
+    s += rString("more");
+    s += 'c';
+    EXPECT_EQ(str(s), "keep");
+    EXPECT_EQ(s.getCount(), 5u);
+    EXPECT_EQ(assertionCount(), 6u);
+    expectReportAt("check(index<=count,erArrayIndex,NULL,index)", "rLib/rstring",
+                   "rLib/rstring.cpp");
+    rString::format(s, "%d", 5); // the target is cleared first, then the text is refused
+    EXPECT_TRUE(s.isEmpty());
+    EXPECT_EQ(s.errorCode(), erArrayIndex);
+    EXPECT_EQ(s.errorValue(), 9u);
+
+    s.clearError();
+    s = "ab";
+    s += "cd";
+    s += 'e';
+    EXPECT_EQ(str(s), "abcde");
+    rString::format(s, "%d", 5);
+    EXPECT_EQ(str(s), "5");
+}
+
+TEST(rString, backwardSearchesFromEveryStart) {
+    const rString s("abcabc");
+    EXPECT_EQ(s.findLastChar('a', 0), 0); // the later 'a' lies after the start
+    EXPECT_EQ(s.findLastChar('b', 0), -1);
+    EXPECT_EQ(s.findLastChar('c', 2), 2);
+    EXPECT_EQ(s.findLastChar('c', 4), 2);
+    EXPECT_EQ(s.findLastChar('c', 5), 5);
+    EXPECT_EQ(s.findLastChar('a', 3), 3);
+    EXPECT_EQ(s.findLastChar('\0', -1), 6); // from the terminator
+    EXPECT_EQ(s.findLastChar('\0', 5), -1);
+    EXPECT_EQ(s.findLastChar('a', -7), 3);
+    for (int from = 0; from < 7; ++from) {
+        int expected = -1;
+        for (int i = 0; i <= from; ++i)
+            if (s.text()[i] == 'b')
+                expected = i;
+        EXPECT_EQ(s.findLastChar('b', from), expected) << from;
+    }
+}
+
+TEST(rString, loadStringGrowsASmallStringForTheWholeText) {
+    rString small(rReserve{4}, 0);
+    small = "abc";
+    EXPECT_EQ(small.loadString(10009), 1);
+    EXPECT_EQ(str(small), "Cannot open the file \"%s\".");
+    EXPECT_EQ(small.getCount(), small.length() + 1);
+    rString one(rReserve{1}, 1);
+    EXPECT_EQ(one.loadString(10009), 1);
+    EXPECT_EQ(str(one), "Cannot open the file \"%s\".");
+}
+
+namespace {
+// Random edits of an rString and the same edits of a std::string; every step must leave the
+// same text, with exactly one terminator counted.
+struct StringModel {
+    rString s;
+    std::string model;
+    std::mt19937 random;
+
+    StringModel(uint32_t size, uint32_t delta, uint32_t seed)
+        : s(rReserve{size}, delta), random(seed) {}
+
+    uint32_t below(uint32_t n) { return n == 0 ? 0 : uint32_t(random() % n); }
+    char letter() { return char('a' + below(26)); }
+    std::string text(uint32_t n) {
+        std::string t;
+        for (uint32_t i = 0; i < n; ++i)
+            t += letter();
+        return t;
+    }
+    // A piece of the string's own text: offset and length inside it.
+    std::pair<uint32_t, uint32_t> ownPiece() {
+        const uint32_t offset = below(uint32_t(model.size()) + 1);
+        return {offset, below(uint32_t(model.size()) - offset + 1)};
+    }
+    // A character insertion into a full block with no growth step is refused as out of memory.
+    bool refusesCharacter() const { return s.getCount() >= s.getLimit() && s.getDelta() == 0; }
+    void expectRefused() {
+        ASSERT_EQ(s.errorCode(), erInsufMemory);
+        s.clearError();
+    }
+
+    void step() {
+        const uint32_t length = uint32_t(model.size());
+        switch (below(12)) {
+        case 0: { // insert one character inside the text
+            const uint32_t index = below(length + 1);
+            const char c = letter();
+            const bool refused = refusesCharacter();
+            ASSERT_EQ(s.insert(c, index), refused ? 0 : 1);
+            if (refused)
+                expectRefused();
+            else
+                model.insert(model.begin() + index, c);
+            break;
+        }
+        case 1: { // insertItems from outside or from the own text
+            const uint32_t index = below(length + 1);
+            std::string piece;
+            const char* from;
+            if (below(2) == 0) {
+                const auto [offset, n] = ownPiece();
+                piece = model.substr(offset, n);
+                from = s.getItems() + offset;
+            } else {
+                piece = text(below(40));
+                from = piece.c_str();
+            }
+            ASSERT_EQ(s.insertItems(from, index, uint32_t(piece.size())), 1);
+            model.insert(index, piece);
+            break;
+        }
+        case 2:
+            if (length > 0) {
+                const uint32_t index = below(length);
+                s.remove(index);
+                model.erase(index, 1);
+            }
+            break;
+        case 3:
+            if (length > 0) {
+                const uint32_t from = below(length), to = from + below(length - from);
+                s.removeRange(int32_t(from), int32_t(to));
+                model.erase(from, to - from + 1);
+            }
+            break;
+        case 4: { // setLimit, shrinking below the text or growing
+            const uint32_t n = 1 + below(length + 30);
+            ASSERT_TRUE(s.setLimit(n));
+            if (model.size() + 1 > n)
+                model.resize(n - 1);
+            break;
+        }
+        case 5: { // += of a text, outside or own
+            if (below(2) == 0) {
+                const auto [offset, n] = ownPiece();
+                const std::string piece = model.substr(offset); // up to the terminator
+                (void)n;
+                s += s.text() + offset;
+                model += piece;
+            } else {
+                const std::string piece = text(below(50));
+                s += piece.c_str();
+                model += piece;
+            }
+            break;
+        }
+        case 6: { // += of a character
+            const char c = letter();
+            const bool refused = refusesCharacter();
+            s += c;
+            if (refused)
+                expectRefused();
+            else
+                model += c;
+            break;
+        }
+        case 7: // += of the string itself
+            s += s;
+            model += model;
+            break;
+        case 8: { // fill
+            const uint32_t index = below(length + 1), n = below(30);
+            const char c = letter();
+            ASSERT_EQ(s.fill(c, index, n), 1);
+            model.insert(index, n, c);
+            break;
+        }
+        case 9: {
+            const uint32_t index = below(length + 5);
+            s.truncate(index);
+            if (index < length)
+                model.resize(index);
+            break;
+        }
+        case 10: { // = of a piece of the own text
+            const auto [offset, n] = ownPiece();
+            (void)n;
+            s = s.text() + offset;
+            model = model.substr(offset);
+            break;
+        }
+        default:
+            if (below(6) == 0) {
+                s.clear();
+                model.clear();
+            }
+            break;
+        }
+    }
+
+    void expectSame() {
+        ASSERT_FALSE(s.hasError());
+        ASSERT_NE(s.getItems(), nullptr);
+        ASSERT_EQ(s.getCount(), model.size() + 1);
+        ASSERT_LE(s.getCount(), s.getLimit());
+        ASSERT_EQ(s.getItems()[model.size()], 0);
+        ASSERT_EQ(std::string(s.getItems(), model.size()), model);
+    }
+};
+} // namespace
+
+// Random edits of every kind, with steps of 0, 1 and more, against std::string.
+TEST(rString, randomEditsMatchAStdStringModel) {
+    const uint32_t shapes[][2] = {{1, 0}, {1, 1}, {128, 1024}, {8, 0}, {3, 1}, {16, 5}};
+    for (uint32_t seed = 1; seed <= 60; ++seed)
+        for (const auto& shape : shapes) {
+            StringModel m(shape[0], shape[1], seed);
+            const uint32_t steps = 1 + seed * 13 % 250;
+            for (uint32_t i = 0; i < steps; ++i) {
+                ASSERT_NO_FATAL_FAILURE(m.step());
+                ASSERT_NO_FATAL_FAILURE(m.expectSame())
+                    << "seed " << seed << " shape " << shape[0] << "/" << shape[1] << " step " << i;
+                if (m.model.size() > 20000) { // keep the doubling edits bounded
+                    m.s.truncate(100);
+                    m.model.resize(100);
+                }
+            }
+        }
 }

@@ -13,8 +13,10 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -48,7 +50,16 @@ protected:
         for (const char* slot : {"Old", "New"})
             before[slot[0] == 'N'] = *gamegen::readFile(savePath(slot));
         saves.setProgramDirectory(rString(dir.c_str()));
+        QtDialogView::settings()->clear();
+        restart();
+    }
+    // A new window over the game as it is on disk now, shown active.
+    void restart(bool restorePlacement = false) {
+        dialog.reset();
+        window.reset();
         window = std::make_unique<QtDialogView>();
+        if (restorePlacement)
+            window->restorePlacement();
         dialog = std::make_unique<ModManagerDialog>(*window, saves);
         window->start(*dialog);
         showActive();
@@ -118,6 +129,55 @@ protected:
         return ::testing::AssertionFailure() << "entries \"" << entries(got) << "\", wanted \""
                                              << entries(want) << "\" (or the bytes before differ)";
     }
+    // The tooltip the window shows when the pointer rests at pos of widget; empty for none.
+    QString shownTip(QWidget* widget, QPoint pos) {
+        QToolTip::hideText();
+        QHelpEvent event(QEvent::ToolTip, pos, widget->mapToGlobal(pos));
+        QApplication::sendEvent(widget, &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+    QString rowTip(ModRows l, int row) { return shownTip(list(l)->viewport(), rowPoint(l, row)); }
+    int choiceOf(const SaveGame* save) {
+        for (int i = 0; i < window->saveChoices()->count(); ++i)
+            if (window->choiceRecord(i) == save)
+                return i;
+        return -1;
+    }
+    // Chooses a save with the keyboard in the save box, as a player would.
+    void chooseSave(const SaveGame* save) {
+        QComboBox* box = window->saveChoices();
+        const int target = choiceOf(save);
+        ASSERT_GE(target, 0);
+        for (int i = 0; i < 100 && box->currentIndex() != target; ++i)
+            QTest::keyClick(box, box->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        ASSERT_EQ(box->currentIndex(), target);
+    }
+    bool choiceBold(int position) {
+        return window->saveChoices()->itemData(position, Qt::FontRole).value<QFont>().bold();
+    }
+    // What the next message box showed; it is dismissed with Enter, as a player would.
+    struct Message {
+        QString text, details;
+        QPoint centre;
+        bool shown = false;
+    };
+    void dismissNextMessage(Message& message, int attempts = 200) {
+        QTimer::singleShot(10, [this, &message, attempts] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible() || QApplication::focusWidget() == nullptr ||
+                QApplication::focusWidget()->window() != box) {
+                if (attempts > 0)
+                    dismissNextMessage(message, attempts - 1);
+                return;
+            }
+            message.text = box->text();
+            message.details = box->informativeText();
+            message.centre = box->frameGeometry().center();
+            message.shown = true;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+    }
+
     // Buttons 131..134 as "1" and "0".
     QString buttons() {
         QString out;
@@ -407,12 +467,269 @@ TEST_F(DialogWindowTest, EnterOnCancelTheKeyboardReachedAndEscWriteNothing) {
     EXPECT_TRUE(unchanged("Old") && unchanged("New"));
 }
 
+TEST_F(DialogWindowTest, MissingModsShowGreyedAndEveryRowTellsItsFullText) {
+    using gamegen::Save;
+    ASSERT_TRUE(gamegen::writeSave(
+        dir, "save/P/Lost",
+        Save::withNames({"Mods\\beta", "Mods\\Gone", gamegen::cp1251("Mods\\Пропал")}, "", 4),
+        1700000000, 0));
+    const std::string lostBefore = *gamegen::readFile(dir + "/save/P/Lost/game.sav");
+    restart();
+    ASSERT_EQ(window->saveChoices()->currentIndex(), 2);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"beta", "Mods\\Gone", "Mods\\Пропал"}));
+    for (int row : {1, 2}) {
+        const QListWidgetItem* item = list(ModRows::installed)->item(row);
+        EXPECT_FALSE(item->flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled)) << row;
+        EXPECT_TRUE(item->font().italic() && item->font().strikeOut()) << row;
+        EXPECT_TRUE(rowTip(ModRows::installed, row).contains("not in the game directory")) << row;
+    }
+    EXPECT_EQ(rowTip(ModRows::installed, 0), "beta\nFolder: Mods\\beta");
+    EXPECT_FALSE(list(ModRows::installed)->item(0)->font().italic());
+
+    // A missing row takes no selection from the mouse or the keyboard, and no edit.
+    click(ModRows::installed, 1);
+    doubleClick(ModRows::installed, 2);
+    EXPECT_EQ(window->selectedRow(ModRows::installed), -1);
+    click(ModRows::installed, 0);
+    ASSERT_EQ(QApplication::focusWidget(), list(ModRows::installed));
+    EXPECT_EQ(buttons(), "0100");
+    key(Qt::Key_Down);
+    key(Qt::Key_End);
+    EXPECT_LT(window->selectedRow(ModRows::installed), 1);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"beta", "Mods\\Gone", "Mods\\Пропал"}));
+
+    // "Available:" marks what the chosen save records; rows and buttons explain themselves.
+    EXPECT_TRUE(list(ModRows::available)->item(1)->font().italic()); // beta
+    EXPECT_FALSE(list(ModRows::available)->item(0)->font().italic());
+    EXPECT_EQ(rowTip(ModRows::available, 2), "Gamma\nFolder: Mods\\Gamma");
+    const struct {
+        int id;
+        const char* words;
+    } tips[] = {{131, "Install"}, {132, "Remove"}, {133, "up"}, {134, "down"}};
+    for (const auto& t : tips) {
+        const QString tip = window->button(t.id)->toolTip();
+        EXPECT_TRUE(tip.contains(t.words)) << t.id;
+        EXPECT_EQ(shownTip(window->button(t.id), QPoint(2, 2)), tip) << t.id;
+    }
+    chooseSave(window->choiceRecord(0)); // the oldest save, which records Alpha
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha"}));
+    EXPECT_TRUE(list(ModRows::available)->item(0)->font().italic()); // Alpha now
+    EXPECT_FALSE(list(ModRows::available)->item(1)->font().italic());
+
+    key(Qt::Key_Return);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(gamegen::readFile(dir + "/save/P/Lost/game.sav") == lostBefore);
+}
+
+TEST_F(DialogWindowTest, ASaveTheGameRewroteIsShownAsOnDiskAndOkAgainWritesTheOthers) {
+    SaveGame* first = saves.save(0);
+    SaveGame* second = saves.save(1);
+    const std::string firstDir =
+        std::string(first->path.text()).substr(0, first->path.length() - 9);
+    const std::string secondPath = second->path.text();
+    const std::string secondBefore = *gamegen::readFile(secondPath);
+    chooseSave(second);
+    doubleClick(ModRows::available, 1); // beta
+    chooseSave(first);
+    doubleClick(ModRows::available, 1);
+    const QString firstLabel = QString::fromUtf8(first->label().text());
+    const QString secondLabel = QString::fromUtf8(second->label().text());
+    EXPECT_TRUE(choiceBold(choiceOf(first)) && choiceBold(choiceOf(second)));
+
+    // The game writes the first save meanwhile.
+    using gamegen::Save;
+    ASSERT_TRUE(gamegen::writeFile(firstDir + "/game.sav",
+                                   gamegen::saveBytes(Save::withNames({"Mods\\Gamma"}, "G", 7))));
+    ASSERT_TRUE(gamegen::setModTime(firstDir + "/game.sav", 1800000000, 5));
+    const std::string game = *gamegen::readFile(firstDir + "/game.sav");
+
+    window->move(40, 30);
+    Message message;
+    dismissNextMessage(message);
+    press(1);
+    ASSERT_TRUE(message.shown);
+    EXPECT_EQ(message.text, "Error saving saves. May be share violation ?");
+    EXPECT_EQ(message.details,
+              firstLabel +
+                  ": the game changed it after Tarvex read it. Its edits were dropped; it now "
+                  "shows what is on disk.\n" +
+                  secondLabel + ": not written yet, because writing stops at the first failure.");
+    const QPoint centre = window->frameGeometry().center();
+    EXPECT_LE((message.centre - centre).manhattanLength(), 2)
+        << message.centre.x() << "," << message.centre.y() << " vs " << centre.x() << ","
+        << centre.y();
+
+    // The save box and "Installed:" show the first save as the game wrote it.
+    ASSERT_TRUE(window->isVisible());
+    const int chosen = window->saveChoices()->currentIndex();
+    EXPECT_EQ(window->choiceRecord(chosen), first);
+    EXPECT_TRUE(window->saveChoices()->currentText().startsWith("[2027/01/15 08:00:00 P]"));
+    EXPECT_FALSE(choiceBold(chosen));
+    EXPECT_FALSE(window->saveChoices()->font().bold());
+    EXPECT_TRUE(choiceBold(choiceOf(second)));
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma"}));
+
+    // OK again, by Enter where the focus is, once the dialog is active again (the offscreen
+    // platform has no window manager to hand activation back from the closed box).
+    showActive();
+    EXPECT_EQ(QApplication::focusWidget(), list(ModRows::available));
+    key(Qt::Key_Return);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(gamegen::readFile(firstDir + "/game.sav") == game);
+    EXPECT_FALSE(gamegen::readFile(firstDir + "/game.bak"));
+    const std::string secondNow = gamegen::readFile(secondPath).value_or("");
+    ASSERT_GT(secondNow.size(), gamegen::entriesOffset);
+    EXPECT_NE(secondNow.substr(gamegen::entriesOffset).find("\x12Mods\\beta"), std::string::npos);
+    EXPECT_TRUE(
+        gamegen::readFile(std::string(secondPath).replace(secondPath.size() - 3, 3, "bak")) ==
+        secondBefore);
+}
+
+TEST_F(DialogWindowTest, AnEditedSaveIsBoldInTheSaveBoxUntilWritten) {
+    QComboBox* box = window->saveChoices();
+    ASSERT_EQ(box->currentIndex(), 1);
+    EXPECT_FALSE(choiceBold(0) || choiceBold(1) || box->font().bold());
+    click(ModRows::installed, 0);
+    press(132);
+    EXPECT_TRUE(choiceBold(1));
+    EXPECT_TRUE(box->font().bold());
+    EXPECT_EQ(box->currentText().toStdString().substr(0, 21), "[2020/09/13 12:26:40 ");
+    EXPECT_FALSE(box->view()->font().bold()); // the other entries keep the plain font
+    QTest::keyClick(box, Qt::Key_Up);
+    EXPECT_FALSE(box->font().bold());
+    EXPECT_FALSE(choiceBold(0));
+    EXPECT_TRUE(choiceBold(1));
+
+    rPosix::setFaultHook(
+        [](rPosix::Op op, const char*) { return op == rPosix::Op::rename ? EACCES : 0; });
+    Message message;
+    dismissNextMessage(message);
+    press(1);
+    EXPECT_TRUE(message.details.endsWith("] New: permission denied."))
+        << message.details.toStdString();
+    EXPECT_TRUE(choiceBold(1));
+    rPosix::setFaultHook(nullptr);
+    press(1);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_FALSE(choiceBold(1));
+}
+
+TEST_F(DialogWindowTest, KeysDoWhatTheSmallButtonsDo) {
+    click(ModRows::installed, 0); // Alpha, Gamma
+    ASSERT_EQ(QApplication::focusWidget(), list(ModRows::installed));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma", "Alpha"}));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 1);
+    EXPECT_EQ(QApplication::focusWidget(), list(ModRows::installed));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::ControlModifier); // last: no-op
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma", "Alpha"}));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Alpha", "Gamma"}));
+    EXPECT_EQ(window->selectedRow(ModRows::installed), 0);
+    key(Qt::Key_Delete);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma"}));
+    EXPECT_EQ(buttons(), "0000");
+    key(Qt::Key_Delete); // nothing selected: nothing happens
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma"}));
+
+    click(ModRows::available, 1); // beta
+    ASSERT_EQ(QApplication::focusWidget(), list(ModRows::available));
+    key(Qt::Key_Insert);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma", "beta"}));
+    EXPECT_EQ(QApplication::focusWidget(), list(ModRows::available));
+
+    // From the save box the keys act on the lists, never on the choice.
+    click(ModRows::installed, 1);
+    window->saveChoices()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(window->saveChoices()->currentIndex(), 1);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"beta", "Gamma"}));
+
+    // On a tabbed-to "X" that Delete disables, the focus goes to the list, and Enter means OK.
+    click(ModRows::installed, 0);
+    tabTo(window->button(132));
+    key(Qt::Key_Delete);
+    EXPECT_EQ(texts(ModRows::installed), QStringList({"Gamma"}));
+    EXPECT_EQ(QApplication::focusWidget(), list(ModRows::installed));
+    key(Qt::Key_Return);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(unchanged("Old"));
+    EXPECT_TRUE(newSaveHolds({"Mods\\Gamma"}));
+}
+
+TEST_F(DialogWindowTest, TheWindowGrowsFromTheTemplateSizeAndRemembersItsPlace) {
+    const QSize base = window->mapDialogRect(0, 0, 252, 155).size();
+    EXPECT_EQ(window->minimumSize(), base);
+    const auto geometries = [this] {
+        QList<QRect> out = {window->saveChoices()->geometry(), list(ModRows::installed)->geometry(),
+                            list(ModRows::available)->geometry()};
+        for (int id : {131, 132, 133, 134, 2, 1})
+            out << window->button(id)->geometry();
+        return out;
+    };
+    const QList<QRect> before = geometries();
+    window->resize(base + QSize(101, 60));
+    const QList<QRect> after = geometries();
+    EXPECT_EQ(after[0], before[0].adjusted(0, 0, 101, 0));   // save box
+    EXPECT_EQ(after[1], before[1].adjusted(0, 0, 50, 60));   // installed
+    EXPECT_EQ(after[2], before[2].adjusted(50, 0, 101, 60)); // available
+    for (int i = 3; i < 7; ++i)                              // the small buttons
+        EXPECT_EQ(after[i], before[i].translated(50, 0)) << i;
+    for (int i = 7; i < 9; ++i) // Cancel, OK
+        EXPECT_EQ(after[i], before[i].translated(101, 60)) << i;
+    EXPECT_EQ(window->installedLabel()->geometry().width(), before[1].width() + 50);
+    EXPECT_EQ(window->availableLabel()->geometry().right(), after[2].right());
+    window->resize(10, 10);
+    EXPECT_EQ(window->size(), base);
+
+    // Closed at one place and size, the next run opens there.
+    window->resize(base + QSize(80, 40));
+    window->move(120, 90);
+    const QRect placed = window->geometry();
+    key(Qt::Key_Escape);
+    ASSERT_FALSE(window->isVisible());
+    restart(true);
+    EXPECT_EQ(window->geometry(), placed);
+    EXPECT_EQ(list(ModRows::available)->geometry().right(),
+              window->width() - (base.width() - 1 - before[2].right()) - 1);
+}
+
+TEST_F(DialogWindowTest, TheSaveBoxListShowsABoundedNumberOfSaves) {
+    using gamegen::Save;
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(gamegen::writeSave(dir, "save/Q/S" + std::to_string(i),
+                                       Save::withNames({}, "", 10 + uint32_t(i)),
+                                       1000000000 + i * 1000, 0));
+    restart();
+    QComboBox* box = window->saveChoices();
+    ASSERT_EQ(box->count(), 42);
+    EXPECT_LE(box->maxVisibleItems(), 10);
+    box->showPopup();
+    QWidget* popup = box->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    const int rowHeight = box->view()->sizeHintForRow(0);
+    EXPECT_LE(popup->height(), (box->maxVisibleItems() + 1) * rowHeight + 2 * rowHeight);
+    EXPECT_LT(popup->height(), window->height() * 2);
+    box->hidePopup();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    // The window's remembered placement goes to a configuration directory of the tests' own.
+    const std::string config = gamegen::makeTempDirectory("tarvex-config-");
+    if (config.empty())
+        return 1;
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    int result = 0;
+    {
+        QApplication application(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    gamegen::removeTree(config);
+    return result;
 }

@@ -1,5 +1,5 @@
 // ui/screenshot/screenshot.cpp - renders the main dialog, offscreen, on a game directory into a
-// PNG picture for the documentation: the newest save chosen, a mod of it selected.
+// PNG picture for the documentation: the dialog as it opens, the newest save chosen.
 #include "dialog.h"
 #include "modmanagerapp.h"
 #include "qtdialogview.h"
@@ -25,11 +25,6 @@ int main(int argc, char** argv) {
     QtDialogView window;
     ModManagerDialog dialog(window, saves);
     window.start(dialog);
-    if (window.rowCount(ModRows::installed) > 1)
-        window.selectRow(ModRows::installed, 1);
-    if (window.rowCount(ModRows::available) > 0)
-        window.selectRow(ModRows::available, 0);
-    dialog.UpdateButtons();
     window.show();
     QApplication::processEvents();
 
