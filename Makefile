@@ -6,7 +6,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Benchmarks build in release mode in a folder of their own, with their data beside them.
 BENCH_BUILD ?= build-bench
 
-.PHONY: all deps configure build test demo screenshot bench gbench clean
+.PHONY: all deps configure build test demo screenshot bench gbench fuzz clean
 
 all: build
 
@@ -38,6 +38,15 @@ demo: build
 
 screenshot: build
 	@sh scripts/screenshot.sh $(BUILD)
+
+# Each libFuzzer target for FUZZ_SECONDS (default 60), from its seed corpus in fuzz/corpus/;
+# findings land in build-fuzz/fuzz-findings/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DTARVEX_SANITIZE=ON -DTARVEX_FUZZ=ON -DTARVEX_UI=OFF -DTARVEX_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	sh scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(BENCH_BUILD) build-san build-fuzz demo

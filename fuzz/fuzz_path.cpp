@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 void expectSound(const rString& s) {
@@ -15,6 +17,31 @@ void expectSound(const rString& s) {
     if (count < 1 || items == nullptr || count > s.getLimit() || items[count - 1] != 0 ||
         std::strlen(items) != count - 1)
         std::abort();
+}
+
+// An absolute Unix name made normal: only whole '.' components go, and only whole '..'
+// components climb (never above the root); every other name, dots and blanks included, stays.
+std::string normalUnix(const std::string& joined) {
+    std::vector<std::string> kept;
+    size_t at = 1;
+    bool directory = false;
+    while (at <= joined.size()) {
+        size_t end = joined.find('/', at);
+        end = end == std::string::npos ? joined.size() : end;
+        const std::string part = joined.substr(at, end - at);
+        directory = end == joined.size() ? part.empty() || part == "." || part == ".." : true;
+        if (part == "..") {
+            if (!kept.empty())
+                kept.pop_back();
+        } else if (part != "." && !part.empty()) {
+            kept.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string out;
+    for (const std::string& part : kept)
+        out += "/" + part;
+    return out.empty() ? "/" : directory ? out + "/" : out;
 }
 } // namespace
 
@@ -60,6 +87,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rString absolute(s);
     absolute.makeAbsolute((options & 2) ? base.c_str() : nullptr);
     expectSound(absolute);
+    // The normaliser still disagrees with makeAbsolute on some names (an open finding): it runs
+    // only when asked for.
+    static const bool model = std::getenv("FUZZ_PATH_MODEL") != nullptr;
+    if (model && s.isUnixStyle()) {
+        const bool relative = name.empty() || name[0] != '/';
+        std::string joined = name;
+        if (relative && (options & 2) != 0)
+            joined = base + (!base.empty() && base.back() == '/' ? "" : "/") + name;
+        // Empty components (two separators in a row) have no rule of their own: left out here.
+        if (!joined.empty() && joined[0] == '/' && joined.find("//") == std::string::npos &&
+            normalUnix(joined) != absolute.text()) {
+            std::fprintf(stderr, "makeAbsolute of '%s' gave '%s', not '%s'\n", joined.c_str(),
+                         absolute.text(), normalUnix(joined).c_str());
+            std::abort();
+        }
+    }
     rString relative(s);
     relative.makeRelative((options & 4) ? base.c_str() : nullptr, options & 8);
     expectSound(relative);

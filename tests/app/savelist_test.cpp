@@ -58,6 +58,8 @@ TEST_F(SaveListTest, AFifoNamedLikeASaveIsLeftOutWithoutBlocking) {
         return save.readFile(fifo.c_str(), list.mods) ? 2 : 0;
     });
     EXPECT_EQ(result, 0) << "-1: blocked";
+}
+
 // On Linux a directory name may end in dots or blanks: every save is read from its own file, with
 // its own date and mods, and written there.
 TEST_F(SaveListTest, SavesInDirectoriesEndingInDotsAreReadAndWrittenInPlace) {
