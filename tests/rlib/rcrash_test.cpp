@@ -12,6 +12,7 @@
 #include <csignal>
 #include <regex>
 #include <sys/mman.h>
+#include <thread>
 
 namespace {
 
@@ -158,6 +159,36 @@ TEST_F(CrashTest, HandlerWithoutCatchAllReportsOnceThenTheFaultTakesItsDefaultAc
     const std::vector<std::string> text = lines(report());
     const size_t n = expectReport(text, 0, r, "C0000005", 4);
     EXPECT_EQ(text.size(), 2 + n);
+}
+
+// A fault signal that another process sent (nothing to run again) still ends the process after
+// its report.
+TEST_F(CrashTest, SentFaultSignalIsReportedThenTakesItsDefaultAction) {
+    const ProbeRun r = run("sent");
+    EXPECT_TRUE(r.abnormalEnd(SIGSEGV)) << r.status;
+    EXPECT_EQ(r.out.find("survived"), std::string::npos);
+    const std::vector<std::string> text = lines(report());
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text[0].rfind(">Exception C0000005 at 0x", 0), 0u) << text[0];
+}
+
+// Removing the handler hands the thread back its former alternate signal stack, so no later
+// signal can land on the unmapped one.
+TEST(CrashHandler, RemovalRestoresTheFormerAlternateStack) {
+    std::thread([] {
+        stack_t before{}, during{}, after{};
+        ASSERT_EQ(sigaltstack(nullptr, &before), 0);
+        installCrashHandler(nullptr);
+        ASSERT_EQ(sigaltstack(nullptr, &during), 0);
+        EXPECT_EQ(during.ss_flags & SS_DISABLE, 0);
+        EXPECT_NE(during.ss_sp, before.ss_sp);
+        removeCrashHandler();
+        ASSERT_EQ(sigaltstack(nullptr, &after), 0);
+        EXPECT_EQ(after.ss_flags & SS_DISABLE, before.ss_flags & SS_DISABLE);
+        if ((after.ss_flags & SS_DISABLE) == 0) {
+            EXPECT_EQ(after.ss_sp, before.ss_sp);
+        }
+    }).join();
 }
 
 TEST_F(CrashTest, DeepChainIsCutAtOneHundredFrames) {

@@ -7,6 +7,7 @@
 #include "rthread.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -187,6 +188,12 @@ int main(int argc, char** argv) {
     if (mode == "main") { // the handler without a catch-all: the fault takes its default action
         installCrashHandler(nullptr);
         faultRead(nullptr);
+        return 0;
+    }
+    if (mode == "sent") { // a fault signal sent, not caused: reported, then its default action
+        installCrashHandler(nullptr);
+        raise(SIGSEGV);
+        std::printf("survived\n");
         return 0;
     }
     if (mode == "quiet") { // two faulting threads end, the process goes on
