@@ -1,6 +1,7 @@
 // Tests of rLib/rscratch: the per-process scratch directory, the removal of directories left by
 // ended processes, and the refusal of names at the process's own place that are not its own.
 // Real processes: ended children, a running child, and the child program with static objects.
+#include "../childrun.h"
 #include "rscratch.h"
 #include "rsystem.h"
 
@@ -75,6 +76,7 @@ TEST_F(ScratchTest, StartRemovesOnlyTheCanonicalDirectoriesOfEndedProcesses) {
 TEST_F(ScratchTest, OwnDirectoryIsPrivateAndGoesWithItsContents) {
     const mode_t saved = umask(0);
     const std::string own = canonical(getpid());
+    const int descriptors = openDescriptorCount();
     {
         auto first = std::make_unique<rScratchDirectory>();
         ASSERT_EQ(std::string(first->getPath().text()), own);
@@ -105,6 +107,8 @@ TEST_F(ScratchTest, OwnDirectoryIsPrivateAndGoesWithItsContents) {
     }
     umask(saved);
     EXPECT_FALSE(exists(own));
+    EXPECT_EQ(openDescriptorCount(),
+              descriptors); // each check of the directory closes what it opened
 }
 
 TEST_F(ScratchTest, NormalExitRemovesTheDirectoryWithItsTemporaryFile) {
