@@ -27,6 +27,12 @@ TEST_F(DateTimeTest, ComposeKeepsTheRangeAndTheLeapRule) {
         EXPECT_STREQ(t.timeText().text(), "  :  :  ");
         EXPECT_EQ(t.number(), 0);
     }
+    // Month lengths as the calendar has them (years counted from 1901, so 103 is 2004); a month
+    // outside 1 to 12 has none.
+    const uint32_t lengths[][3] = {{100, 1, 31},  {100, 2, 28}, {103, 2, 29}, {100, 4, 30},
+                                   {100, 12, 31}, {100, 0, 0},  {100, 13, 0}};
+    for (const auto& l : lengths)
+        EXPECT_EQ(rDateTime::monthLength(l[0], l[1]), l[2]) << l[0] << "-" << l[1];
 }
 
 TEST_F(DateTimeTest, RecomputeInvertsComposeAcrossTheWholeRange) {
