@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr size_t copyBlockSize = 65536;
+// Large enough for the whole block before the entries in one call.
+constexpr size_t copyBlockSize = 262144;
 
 // A descriptor closed on every way out.
 class Descriptor {
@@ -105,6 +106,10 @@ bool renameLink(const rString& from, const rString& to) {
 // The backup's name: an existing file of that name in any letter case (an exact match first),
 // else the name itself, so that a game on a case-insensitive layer never sees two backups.
 rString backupName(const rString& directory, const rString& wanted) {
+    // The exact name, when it exists, is the answer: no listing needed.
+    struct stat st;
+    if (rPosix::lstat(wanted.text(), &st) == 0)
+        return wanted;
     const rString wantedName = wanted.getFileName();
     rString found;
     if (DIR* dir = rPosix::opendir(directory.text())) {

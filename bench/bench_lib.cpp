@@ -186,7 +186,7 @@ void compare(int repetitions) {
             right.push_back(other);
         }
     }
-    constexpr int rounds = 300;
+    constexpr int rounds = 6000;
     long signOurs = 0, signTheirs = 0;
     const Pairs p = measure(
         repetitions,
