@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // A finding: what was expected, and where; then the abort that libFuzzer reports.
@@ -48,11 +49,14 @@ private:
     size_t pos = 0;
 };
 
-// A fresh directory below $TMPDIR (or /tmp).
+// A fresh directory below $TMPDIR, else below /dev/shm where the machine has it (creating,
+// syncing and removing files there never waits for a disk), else below /tmp.
 inline std::string fuzzDirectory(const char* tag) {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/" + tag + "-XXXXXX";
+    std::string base = tmp != nullptr && *tmp != 0       ? tmp
+                       : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                         : "/tmp";
+    std::string pattern = base + "/" + tag + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
         std::abort();
     return pattern;
@@ -74,17 +78,23 @@ inline int memoryFile(const std::string& content) {
     return fd;
 }
 
-// The whole content of a descriptor's file.
+// The whole content of a descriptor's file, read straight into a string of the file's size.
 inline std::string fileContent(int fd) {
-    std::string out;
-    char block[65536];
-    for (off_t at = 0;;) {
-        const ssize_t k = ::pread(fd, block, sizeof block, at);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        std::abort();
+    std::string out(size_t(st.st_size), '\0');
+    size_t have = 0;
+    for (;;) {
+        if (have == out.size())
+            out.resize(have + 65536); // the file grew since
+        const ssize_t k = ::pread(fd, out.data() + have, out.size() - have, off_t(have));
         if (k < 0)
             std::abort();
-        if (k == 0)
+        if (k == 0) {
+            out.resize(have);
             return out;
-        out.append(block, size_t(k));
-        at += k;
+        }
+        have += size_t(k);
     }
 }
