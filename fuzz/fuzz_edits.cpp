@@ -257,8 +257,11 @@ void stringEdits(FuzzInput& in) {
 
 void arrayEdits(FuzzInput& in) {
     const uint32_t initial = in.below(6);
-    const uint32_t step = 1 + in.below(4); // step 0: an open finding, see fuzz/open/
+    const uint32_t step = in.below(5);
     rArray<uint32_t> a(initial, step);
+    // With a step of 0 a full array cannot grow by one element: the growth is refused as a
+    // failed allocation and the array stays as it was.
+    auto cannotGrowByOne = [&] { return step == 0 && a.getCount() >= a.getLimit(); };
     std::vector<uint32_t> m;
     uint32_t next = 1;
     for (int steps = 0; steps < 200 && !in.done(); ++steps) {
@@ -266,15 +269,24 @@ void arrayEdits(FuzzInput& in) {
         const uint8_t op = in.byte();
         switch (op % 10) {
         case 0:
+            if (cannotGrowByOne()) {
+                FUZZ_EXPECT(a.add(next) == 0);
+                expectRefused(a, erInsufMemory);
+                break;
+            }
             FUZZ_EXPECT(a.add(next) == 1);
             m.push_back(next++);
             break;
         case 1: { // insert at any place, and one place too far
             const uint32_t index = in.below(count + 2);
+            const bool full = cannotGrowByOne();
             const int r = a.insert(next, index);
             if (index > count) {
                 FUZZ_EXPECT(r == 0);
                 expectRefused(a, erArrayIndex);
+            } else if (full) {
+                FUZZ_EXPECT(r == 0);
+                expectRefused(a, erInsufMemory);
             } else {
                 FUZZ_EXPECT(r == 1);
                 m.insert(m.begin() + index, next++);
