@@ -25,14 +25,13 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     rFile file(-1, readBufferSize);
     bool ok = file.open(savePath, rFile::modeRead);
     if (ok) {
-        struct stat st; // the status taken by the open: the file as it was read
-        ok = file.openedStatus(st) && stampOf(st, stamp);
-        // The modification time as getTime gives it, from the status just taken.
+        ok = openedStamp(file, stamp); // the file as it was read
+        // The modification time as getTime gives it, from the stamp just taken.
         rDateTime fileTime{1901, 1, 1, 0, 0, 0};
         if (ok)
             fileTime.setTimeT(time_t(stamp.seconds));
         time = fileTime;
-        adviseSparseReading(int(file.handle()));
+        adviseSparseReading(file);
     }
     uint32_t head = 0;
     uint32_t count = 0;

@@ -5,6 +5,8 @@
 #include "modlist.h"
 #include "rdatetime.h"
 
+class rFile;
+
 class SaveGame : public rObject {
 public:
     SaveGame();
@@ -36,7 +38,7 @@ public:
         int64_t size = 0;
         int64_t seconds = 0; // modification time since 1970-01-01 UTC
         int64_t nanoseconds = 0;
-        uint32_t permissions = 0;
+        uint32_t permissions = 0; // POSIX: the mode bits; Windows: the file attributes
     };
     FileStamp stamp;
 
@@ -65,9 +67,9 @@ public:
     int writeErrno = 0;
 
 private:
-    // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
-    static bool readStamp(int descriptor, FileStamp& out);
-    static bool stampOf(const struct stat& st, FileStamp& out);
-    static void adviseSparseReading(int descriptor);
+    // The platform's part: the stamp of the file just opened for reading (false when it is not a
+    // regular file), the reading hint, and the safe replacement of game.sav.
+    static bool openedStamp(const rFile& file, FileStamp& out);
+    static void adviseSparseReading(const rFile& file);
     bool replaceFile();
 };

@@ -3,6 +3,7 @@
 #include "savegame.h"
 
 #include "rposix.h"
+#include "rstream.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -130,14 +131,7 @@ rString backupName(const rString& directory, const rString& wanted) {
     return result;
 }
 
-} // namespace
-
-bool SaveGame::readStamp(int descriptor, FileStamp& out) {
-    struct stat st;
-    return descriptor >= 0 && rPosix::fstat(descriptor, &st) == 0 && stampOf(st, out);
-}
-
-bool SaveGame::stampOf(const struct stat& st, FileStamp& out) {
+bool stampOf(const struct stat& st, SaveGame::FileStamp& out) {
     if (!S_ISREG(st.st_mode))
         return false;
     out.known = true;
@@ -146,6 +140,18 @@ bool SaveGame::stampOf(const struct stat& st, FileStamp& out) {
     out.nanoseconds = int64_t(st.st_mtim.tv_nsec);
     out.permissions = uint32_t(st.st_mode & 07777);
     return true;
+}
+
+bool readStamp(int descriptor, SaveGame::FileStamp& out) {
+    struct stat st;
+    return descriptor >= 0 && rPosix::fstat(descriptor, &st) == 0 && stampOf(st, out);
+}
+
+} // namespace
+
+bool SaveGame::openedStamp(const rFile& file, FileStamp& out) {
+    struct stat st; // the status taken by the open
+    return file.openedStatus(st) && stampOf(st, out);
 }
 
 bool SaveGame::replaceFile() {
