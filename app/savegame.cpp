@@ -126,6 +126,33 @@ bool SaveGame::swapMods(ModInfo* a, ModInfo* b) {
     return true;
 }
 
+bool SaveGame::stillAsRead(const FileStamp& now) {
+    if (!stamp.known || now.size != stamp.size || now.seconds != stamp.seconds ||
+        now.nanoseconds != stamp.nanoseconds) {
+        writeFailure = WriteFailure::changedOnDisk;
+        return false;
+    }
+    // A file that ends before the entries (a count of 0 on a short file) has no place for them.
+    if (now.size < int64_t(entriesOffset) || tailOffset < int32_t(entriesOffset) ||
+        int64_t(tailOffset) > now.size) {
+        writeFailure = WriteFailure::tooShort;
+        return false;
+    }
+    return true;
+}
+
+void SaveGame::storedList(char count[4], std::vector<char>& entries) const {
+    const uint32_t n = installed.getCount();
+    for (int k = 0; k < 4; ++k)
+        count[k] = char((n >> (8 * k)) & 0xFF);
+    entries.clear();
+    for (uint32_t i = 0; i < n; ++i) {
+        const rString& name = installed[i]->name;
+        entries.push_back(char(name.length() * 2));
+        entries.insert(entries.end(), name.text(), name.text() + name.length());
+    }
+}
+
 bool SaveGame::writeFile() {
     writeFailure = WriteFailure::none;
     writeErrno = 0;

@@ -5,6 +5,8 @@
 #include "modlist.h"
 #include "rdatetime.h"
 
+#include <vector>
+
 class rFile;
 
 class SaveGame : public rObject {
@@ -72,4 +74,9 @@ private:
     static bool openedStamp(const rFile& file, FileStamp& out);
     static void adviseSparseReading(const rFile& file);
     bool replaceFile();
+    // Whether the file found now is the one that was read, with room for the entries; sets
+    // writeFailure when it is not.
+    bool stillAsRead(const FileStamp& now);
+    // The stored list: the count's 4 bytes (little-endian), and the entries that follow.
+    void storedList(char count[4], std::vector<char>& entries) const;
 };
