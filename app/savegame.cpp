@@ -25,8 +25,15 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     rFile file(-1, readBufferSize);
     bool ok = file.open(savePath, rFile::modeRead);
     if (ok) {
-        struct stat st; // the status taken by the open: the file as it was read
-        ok = file.openedStatus(st) && stampOf(st, stamp);
+        rFileStatus st; // the status taken by the open: the file as it was read
+        ok = file.openedStatus(st) && st.regular;
+        if (ok) {
+            stamp.known = true;
+            stamp.size = st.size;
+            stamp.seconds = st.modificationTime.seconds;
+            stamp.nanoseconds = st.modificationTime.nanoseconds;
+            stamp.permissions = st.permissions;
+        }
         // The modification time as getTime gives it, from the status just taken.
         rDateTime fileTime{1901, 1, 1, 0, 0, 0};
         if (ok)
