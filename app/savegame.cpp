@@ -25,8 +25,16 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     rFile file(-1, readBufferSize);
     bool ok = file.open(savePath, rFile::modeRead);
     if (ok) {
-        ok = openedStamp(file, stamp); // the file as it was read
-        // The modification time as getTime gives it, from the stamp just taken.
+        rFileStatus st; // the status taken by the open: the file as it was read
+        ok = file.openedStatus(st) && st.regular;
+        if (ok) {
+            stamp.known = true;
+            stamp.size = st.size;
+            stamp.seconds = st.modificationTime.seconds;
+            stamp.nanoseconds = st.modificationTime.nanoseconds;
+            stamp.permissions = st.permissions;
+        }
+        // The modification time as getTime gives it, from the status just taken.
         rDateTime fileTime{1901, 1, 1, 0, 0, 0};
         if (ok)
             fileTime.setTimeT(time_t(stamp.seconds));

@@ -40,7 +40,7 @@ public:
         int64_t size = 0;
         int64_t seconds = 0; // modification time since 1970-01-01 UTC
         int64_t nanoseconds = 0;
-        uint32_t permissions = 0; // POSIX: the mode bits; Windows: the file attributes
+        uint32_t permissions = 0;
     };
     FileStamp stamp;
 
@@ -69,9 +69,7 @@ public:
     int writeErrno = 0;
 
 private:
-    // The platform's part: the stamp of the file just opened for reading (false when it is not a
-    // regular file), the reading hint, and the safe replacement of game.sav.
-    static bool openedStamp(const rFile& file, FileStamp& out);
+    // The platform's part: the reading hint, and the safe replacement of game.sav.
     static void adviseSparseReading(const rFile& file);
     bool replaceFile();
     // Whether the file found now is the one that was read, with room for the entries; sets

@@ -3,7 +3,6 @@
 #include "savegame.h"
 
 #include "rposix.h"
-#include "rstream.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -148,11 +147,6 @@ bool readStamp(int descriptor, SaveGame::FileStamp& out) {
 }
 
 } // namespace
-
-bool SaveGame::openedStamp(const rFile& file, FileStamp& out) {
-    struct stat st; // the status taken by the open
-    return file.openedStatus(st) && stampOf(st, out);
-}
 
 bool SaveGame::replaceFile() {
     // 1. The file must be the one that was read.

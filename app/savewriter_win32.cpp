@@ -5,7 +5,6 @@
 #include "savewin32.h"
 
 #include "rcodepage.h"
-#include "rstream.h"
 
 #include <cerrno>
 #include <string>
@@ -211,7 +210,7 @@ bool stampOf(const BY_HANDLE_FILE_INFORMATION& info, SaveGame::FileStamp& out) {
     out.size = int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     out.seconds = seconds;
     out.nanoseconds = rest * 100;
-    out.permissions = info.dwFileAttributes;
+    out.permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
     return true;
 }
 
@@ -321,16 +320,6 @@ void discard(const std::wstring& name) {
 
 } // namespace
 
-bool SaveGame::openedStamp(const rFile& file, FileStamp& out) {
-    // Asked by name right after the open: a file the game replaces between the two is caught
-    // by the write, which compares the stamp again.
-    const std::wstring name = wideName(file.getName());
-    Handle opened(sys::open(name.c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING));
-    BY_HANDLE_FILE_INFORMATION information;
-    return opened.valid() && sys::info(opened.handle, information) && stampOf(information, out);
-}
-
 bool SaveGame::replaceFile() {
     const std::wstring savePath = wideName(path);
     // 1. The file must be the one that was read; nobody may write it while it is copied.
@@ -388,7 +377,7 @@ bool SaveGame::replaceFile() {
     // The new file carries the former one's attributes; a read-only file is made writable
     // for the moves (a read-only name cannot be replaced), and both names get it back after.
     const DWORD attributes =
-        DWORD(stamp.permissions) &
+        information.dwFileAttributes &
         (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
          FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;

@@ -1,51 +1,27 @@
 // tests/app/win32/savewrite_win32_test.cpp - writing a save on Windows: the exact bytes, the
 // backup, the kept time and attributes, wide (Cyrillic) names, refusals that leave the disk
 // alone, a file held open by the game, and every system call failing in turn.
-#include "rcodepage.h"
 #include "savegame.h"
 #include "savewin32.h"
+#include "wintestutil.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using wintest::bytesOf;
+using wintest::narrow;
+using wintest::writeBytes;
 
 namespace {
 
 constexpr size_t entriesOffset = SaveGame::entriesOffset;
-
-// A wide name in the library's code page 1251 (every name used here has a 1251 form).
-rString narrow(const std::wstring& wide) {
-    std::string out;
-    for (wchar_t c : wide) {
-        unsigned char b = '?';
-        unicodeToCp1251(uint32_t(c), b);
-        out += char(b);
-    }
-    return rString(out.c_str());
-}
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 // The file's modification time in 100-nanosecond steps since 1601.
 uint64_t modTime(const fs::path& file) {
@@ -105,21 +81,14 @@ constexpr uint64_t saveTime = 127128609949876543ULL;
 class SaveWriteWin32Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root = fs::path(temp) / (L"tarvex-write-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(GetTickCount()));
-        fs::create_directories(root);
+        root = wintest::freshDirectory(L"tarvex-write-");
         for (const char* name : {"Mods\\Alpha", "Mods\\Beta", "Extra"})
             mods.add(new ModInfo(rString(name), rString("about")));
         mods.reindex();
     }
     void TearDown() override {
         saveWin32::setFaultHook(nullptr);
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(root, ignored))
-            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-        fs::remove_all(root, ignored);
+        wintest::removeDirectory(root);
     }
 
     // game.sav in directory (below the test's root), with the known time.
