@@ -7,6 +7,7 @@
 
 #include "rcodepage.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -106,6 +107,7 @@ INT_PTR CALLBACK Win32DialogView::dialogProc(HWND window, UINT message, WPARAM w
 INT_PTR Win32DialogView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        centre();
         if (logic->OnInitDialog())
             return TRUE; // the focus goes to the first control, the save box
         // The lists stay empty: Enter and Esc both close.
@@ -131,6 +133,17 @@ INT_PTR Win32DialogView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         (void)lParam;
         return FALSE;
     }
+}
+
+void Win32DialogView::centre() {
+    RECT area{}, frame{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) || !GetWindowRect(hwnd, &frame))
+        return;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int x = area.left + std::max(0, int(area.right - area.left - width) / 2);
+    const int y = area.top + std::max(0, int(area.bottom - area.top - height) / 2);
+    SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND Win32DialogView::rows(ModRows list) const {

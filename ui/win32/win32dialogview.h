@@ -69,6 +69,9 @@ private:
     // handler disables.
     void handle(HWND actedOn, void (ModManagerDialog::*handler)());
     HWND rows(ModRows list) const;
+    // Places the dialog in the middle of the screen's work area (the template says where its
+    // controls go, not where the window opens).
+    void centre();
     // Starts painting on the first drawing call of a paint message.
     HDC paintContext();
 
