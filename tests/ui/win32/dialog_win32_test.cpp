@@ -303,4 +303,54 @@ TEST_F(DialogWin32Test, AFailedWriteShowsTheMessageAndKeepsTheDialogOpen) {
     EXPECT_EQ(storedNames(bytesOf(savePath())), std::vector<std::string>{"Mods\\Beta"});
 }
 
+TEST_F(DialogWin32Test, ARowNamingAModTheGameLacksCannotBeSelected) {
+    writeBytes(savePath(), saveBytes({"Mods\\Alpha", "Gone\\Mod"}));
+    const INT_PTR result = run({
+        [&] {
+            EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Gone\\Mod");
+            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+            press(VK_HOME);
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), 0);
+            EXPECT_TRUE(enabled(IDC_REMOVE));
+            press(VK_END); // the missing mod's row
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), -1);
+            EXPECT_FALSE(enabled(IDC_REMOVE));
+            EXPECT_FALSE(enabled(IDC_MOVEUP));
+            press(VK_DELETE); // nothing to remove
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 2);
+            press(VK_ESCAPE);
+        },
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(DialogWin32Test, WithoutASaveDirectoryTheLoadErrorShowsAndEnterCloses) {
+    fs::remove_all(root / L"save");
+    std::wstring shown;
+    const INT_PTR result = run({
+        [&] {
+            // The message box opens while the dialog is being set up.
+            HWND box = GetActiveWindow();
+            shown = textOf(GetDlgItem(box, 0xFFFF));
+            PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_SAVES), CB_GETCOUNT, 0, 0), 0);
+            EXPECT_EQ(SendMessageW(view.control(IDC_AVAILABLE), LB_GETCOUNT, 0, 0), 0);
+            for (int id : {IDC_INSTALL, IDC_REMOVE, IDC_MOVEUP, IDC_MOVEDOWN})
+                EXPECT_FALSE(enabled(id)) << id;
+            EXPECT_EQ(focusId(), IDOK);
+            press(VK_RETURN);
+        },
+    });
+    EXPECT_EQ(shown, L"Error load saves. Run this program from game directory.");
+    EXPECT_EQ(result, IDOK);
+}
+
 } // namespace

@@ -1,6 +1,6 @@
 // tests/ui/win32/main_win32_test.cpp - the Windows program started as its own process in a game
 // directory: it shows the dialog, owns its scratch directory while it runs, and ends normally
-// (scratch directory removed, no save changed) on Cancel and on the end of the session.
+// (scratch directory removed, no save changed) on the close box and on the end of the session.
 #include "../../app/win32/wintestutil.h"
 
 #include <gtest/gtest.h>
@@ -112,9 +112,9 @@ protected:
     HWND dialog = nullptr;
 };
 
-TEST_F(MainWin32Test, CancelEndsTheProgramNormally) {
+TEST_F(MainWin32Test, TheCloseBoxEndsTheProgramNormally) {
     start();
-    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     expectCleanEnd();
 }
 
