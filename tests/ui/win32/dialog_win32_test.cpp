@@ -82,7 +82,10 @@ protected:
         nextStep = 0;
     }
     void TearDown() override { wintest::removeDirectory(root); }
-    fs::path savePath() const { return root / L"save" / L"P" / L"S" / L"game.sav"; }
+    // A profile named in Cyrillic letters: the label shows them whatever the ANSI code page.
+    fs::path savePath() const {
+        return root / L"save" / L"\x0418\x0432\x0430\x043d" / L"S" / L"game.sav";
+    }
 
     // Runs the dialog with the steps; each step runs once the one before it was handled.
     INT_PTR run(std::vector<std::function<void()>> script) {
@@ -186,6 +189,11 @@ TEST_F(DialogWin32Test, TheTemplateHasItsCaptionControlsPlacesStylesAndOrder) {
         // The rows: the newest save chosen, its mods in order, the catalogue sorted, the
         // Cyrillic description decoded from code page 1251.
         EXPECT_EQ(SendMessageW(view.control(IDC_SAVES), CB_GETCURSEL, 0, 0), 0);
+        wchar_t label[128] = {};
+        SendMessageW(view.control(IDC_SAVES), CB_GETLBTEXT, 0, LPARAM(label));
+        const std::wstring labelText = label;
+        EXPECT_EQ(labelText.substr(labelText.size() - 8), L" \x0418\x0432\x0430\x043d] S")
+            << fs::path(labelText).string();
         EXPECT_EQ(rowText(IDC_INSTALLED, 0), L"Alpha mod");
         EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Beta mod");
         EXPECT_EQ(rowText(IDC_AVAILABLE, 2), L"\x041c\x043e\x0434 (Cyrillic)");
