@@ -7,6 +7,8 @@
 
 #include "rcodepage.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -79,9 +81,12 @@ std::wstring Win32DialogView::wideText(const char* text) {
 }
 
 INT_PTR Win32DialogView::run(ModManagerDialog& dialog, HWND owner) {
+    // The tooltip control's class.
+    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
     logic = &dialog;
     activeView = this;
-    keyHook = SetWindowsHookExW(WH_MSGFILTER, keyFilter, nullptr, GetCurrentThreadId());
+    keyHook = SetWindowsHookExW(WH_MSGFILTER, messageFilter, nullptr, GetCurrentThreadId());
     const INT_PTR result = DialogBoxParamW(module, MAKEINTRESOURCEW(IDD_TARVEX), owner, dialogProc,
                                            reinterpret_cast<LPARAM>(this));
     if (keyHook != nullptr)
@@ -90,6 +95,10 @@ INT_PTR Win32DialogView::run(ModManagerDialog& dialog, HWND owner) {
     activeView = nullptr;
     logic = nullptr;
     hwnd = nullptr;
+    tips = nullptr; // went with the dialog, its owner
+    tipRow[0] = tipRow[1] = -1;
+    extras[0].clear();
+    extras[1].clear();
     return result;
 }
 
@@ -108,6 +117,7 @@ INT_PTR Win32DialogView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         centre();
+        createTips();
         if (logic->OnInitDialog())
             return TRUE; // the focus goes to the first control, the save box
         // The lists stay empty: Enter and Esc both close.
@@ -125,6 +135,16 @@ INT_PTR Win32DialogView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         paintDc = nullptr;
         painting = false;
         return drawn ? TRUE : FALSE;
+    }
+    case WM_NOTIFY: {
+        // A tooltip asks for the text of the row under the pointer.
+        auto* request = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        if (request->hdr.hwndFrom == tips && request->hdr.code == TTN_GETDISPINFOW) {
+            request->lpszText =
+                const_cast<wchar_t*>(tipUnderPointer(reinterpret_cast<HWND>(request->hdr.idFrom)));
+            return TRUE;
+        }
+        return FALSE;
     }
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(
@@ -163,8 +183,9 @@ void Win32DialogView::onCommand(int id, int code) {
         if (code == LBN_SELCHANGE) {
             // A row naming a mod the game lacks cannot be selected.
             if (id == IDC_INSTALLED) {
-                const int s = selectedRow(ModRows::installed);
-                if (s >= 0 && size_t(s) < missingRows.size() && missingRows[size_t(s)])
+                const RowExtra* extra =
+                    extraAt(ModRows::installed, selectedRow(ModRows::installed));
+                if (extra != nullptr && extra->missing)
                     SendMessageW(installed, LB_SETCURSEL, WPARAM(-1), 0);
             }
             handle(id == IDC_INSTALLED ? installed : available,
@@ -218,13 +239,71 @@ void Win32DialogView::handle(HWND actedOn, void (ModManagerDialog::*handler)()) 
     focusDisplaced = nullptr;
 }
 
-LRESULT CALLBACK Win32DialogView::keyFilter(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Win32DialogView::messageFilter(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_DIALOGBOX && activeView != nullptr && activeView->hwnd != nullptr) {
         const MSG* message = reinterpret_cast<const MSG*>(lParam);
         if (activeView->onKey(*message))
             return TRUE;
+        activeView->onPointer(*message);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void Win32DialogView::onPointer(const MSG& message) {
+    if (message.message != WM_MOUSEMOVE || tips == nullptr)
+        return;
+    for (ModRows list : {ModRows::installed, ModRows::available}) {
+        if (message.hwnd != rows(list))
+            continue;
+        const LRESULT hit = SendMessageW(message.hwnd, LB_ITEMFROMPOINT, 0, message.lParam);
+        const int row = HIWORD(hit) == 0 ? int(LOWORD(hit)) : -1;
+        int& shown = tipRow[list == ModRows::installed];
+        if (row != shown) {
+            shown = row;
+            SendMessageW(tips, TTM_UPDATE, 0, 0); // asks for the new row's text
+        }
+    }
+}
+
+void Win32DialogView::createTips() {
+    tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                           WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, module, nullptr);
+    if (tips == nullptr)
+        return;
+    SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, 400); // long descriptions wrap
+    const auto addTool = [this](HWND control, const wchar_t* text) {
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = const_cast<wchar_t*>(text);
+        SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    };
+    addTool(rows(ModRows::installed), LPSTR_TEXTCALLBACKW);
+    addTool(rows(ModRows::available), LPSTR_TEXTCALLBACKW);
+    addTool(control(IDC_INSTALL),
+            L"Install the selected available mod into the chosen save (Insert)");
+    addTool(control(IDC_REMOVE), L"Remove the selected mod from the chosen save (Delete)");
+    addTool(control(IDC_MOVEUP), L"Move the selected mod up: it loads earlier (Ctrl+Up)");
+    addTool(control(IDC_MOVEDOWN), L"Move the selected mod down: it loads later (Ctrl+Down)");
+}
+
+const wchar_t* Win32DialogView::tipUnderPointer(HWND list) {
+    const ModRows which =
+        list == rows(ModRows::installed) ? ModRows::installed : ModRows::available;
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    ScreenToClient(list, &pointer);
+    const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(pointer.x, pointer.y));
+    const RowExtra* extra = HIWORD(hit) == 0 ? extraAt(which, int(LOWORD(hit))) : nullptr;
+    return extra != nullptr ? extra->tip.c_str() : L"";
+}
+
+const Win32DialogView::RowExtra* Win32DialogView::extraAt(ModRows list, int position) const {
+    const std::vector<RowExtra>& all = extras[list == ModRows::installed];
+    return position >= 0 && size_t(position) < all.size() ? &all[size_t(position)] : nullptr;
 }
 
 bool Win32DialogView::onKey(const MSG& message) {
@@ -304,8 +383,9 @@ int Win32DialogView::addRow(ModRows list, const char* text, ModInfo* record) {
     if (position < 0)
         return -1;
     SendMessageW(box, LB_SETITEMDATA, WPARAM(position), reinterpret_cast<LPARAM>(record));
-    if (list == ModRows::installed && size_t(position) <= missingRows.size())
-        missingRows.insert(missingRows.begin() + position, false);
+    std::vector<RowExtra>& all = extrasOf(list);
+    if (size_t(position) <= all.size())
+        all.insert(all.begin() + position, RowExtra());
     return int(position);
 }
 
@@ -332,8 +412,9 @@ void Win32DialogView::deleteFirstRow(ModRows list) {
     SendMessageW(rows(list), LB_DELETESTRING, 0, 0);
     if (wasSelected)
         SendMessageW(rows(list), LB_SETCURSEL, WPARAM(-1), 0);
-    if (list == ModRows::installed && !missingRows.empty())
-        missingRows.erase(missingRows.begin());
+    std::vector<RowExtra>& all = extrasOf(list);
+    if (!all.empty())
+        all.erase(all.begin());
 }
 
 void Win32DialogView::selectRow(ModRows list, int position) {
@@ -344,12 +425,15 @@ void Win32DialogView::selectRow(ModRows list, int position) {
 void Win32DialogView::setRowLook(ModRows list, int position, RowLook look) {
     // The template's lists draw their rows themselves: a missing mod's row is only kept from
     // being selected.
-    if (list == ModRows::installed && position >= 0 && size_t(position) < missingRows.size())
-        missingRows[size_t(position)] = look == RowLook::missing;
+    std::vector<RowExtra>& all = extrasOf(list);
+    if (position >= 0 && size_t(position) < all.size())
+        all[size_t(position)].missing = look == RowLook::missing;
 }
 
-void Win32DialogView::setRowTip(ModRows, int, const char*) {
-    // The template's lists show no tips.
+void Win32DialogView::setRowTip(ModRows list, int position, const char* text) {
+    std::vector<RowExtra>& all = extrasOf(list);
+    if (position >= 0 && size_t(position) < all.size())
+        all[size_t(position)].tip = wideText(text);
 }
 
 void Win32DialogView::enableButton(int id, bool enabled) {

@@ -59,11 +59,13 @@ public:
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK keyFilter(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK messageFilter(int code, WPARAM wParam, LPARAM lParam);
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void onCommand(int id, int code);
     // The keys of the four small buttons: true when the key was one of them.
     bool onKey(const MSG& message);
+    // The pointer moved over a list: a tip shows the row now under it.
+    void onPointer(const MSG& message);
     // Runs a handler of the logic for the player's action on actedOn (the list a button works
     // on, or the control that raised the event), which takes the focus from a button the
     // handler disables.
@@ -83,8 +85,20 @@ private:
     HWND focusDisplaced = nullptr; // the focused button a running handler disabled
     HICON largeIcon = nullptr;
     HICON smallIcon = nullptr;
-    // Installed rows that name a mod the game lacks (the logic adds them last): never selected.
-    std::vector<bool> missingRows;
+    // What the lists know of each row beyond its text, in row order.
+    struct RowExtra {
+        bool missing = false; // names a mod the game lacks: never selected
+        std::wstring tip;
+    };
+    std::vector<RowExtra> extras[2];
+    std::vector<RowExtra>& extrasOf(ModRows list) { return extras[list == ModRows::installed]; }
+    const RowExtra* extraAt(ModRows list, int position) const;
+    // The tips of the rows and of the four small buttons.
+    void createTips();
+    // The tip of the row under the pointer in list (a tooltip asks for it).
+    const wchar_t* tipUnderPointer(HWND list);
+    HWND tips = nullptr;
+    int tipRow[2] = {-1, -1}; // the row whose tip shows, per list
     int lastInstalledSelection = -1;
     // Painting (while a paint message is handled).
     bool painting = false;

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -359,6 +361,49 @@ TEST_F(DialogWin32Test, WithoutASaveDirectoryTheLoadErrorShowsAndEnterCloses) {
     });
     EXPECT_EQ(shown, L"Error load saves. Run this program from game directory.");
     EXPECT_EQ(result, IDOK);
+}
+
+BOOL CALLBACK findTips(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The tooltip's text for a control, as it would show now.
+std::wstring tipText(HWND dialog, HWND control) {
+    HWND tips = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findTips, LPARAM(&tips));
+    wchar_t text[512] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = dialog;
+    tool.uId = UINT_PTR(control);
+    tool.lpszText = text;
+    if (tips != nullptr)
+        SendMessageW(tips, TTM_GETTEXTW, WPARAM(512), LPARAM(&tool));
+    return text;
+}
+
+TEST_F(DialogWin32Test, TipsNameTheRowUnderThePointerAndWhatAButtonDoes) {
+    run({
+        [&] {
+            HWND available = view.control(IDC_AVAILABLE);
+            RECT row{};
+            SendMessageW(available, LB_GETITEMRECT, 1, LPARAM(&row));
+            POINT at{(row.left + row.right) / 2, (row.top + row.bottom) / 2};
+            ClientToScreen(available, &at);
+            SetCursorPos(at.x, at.y);
+        },
+        [&] {
+            EXPECT_EQ(tipText(view.window(), view.control(IDC_AVAILABLE)),
+                      L"Beta mod\nFolder: Mods\\Beta");
+            EXPECT_EQ(tipText(view.window(), view.control(IDC_INSTALL)),
+                      L"Install the selected available mod into the chosen save (Insert)");
+        },
+    });
 }
 
 } // namespace
