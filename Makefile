@@ -6,7 +6,10 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Benchmarks build in release mode in a folder of their own, with their data beside them.
 BENCH_BUILD ?= build-bench
 
-.PHONY: all deps configure build test demo screenshot bench gbench fuzz clean
+# The 32-bit Windows program and its tests, cross-compiled with mingw-w64 and run under Wine.
+WINDOWS_BUILD ?= build-windows
+
+.PHONY: all deps configure build test demo screenshot bench gbench fuzz windows windows-test clean
 
 all: build
 
@@ -48,5 +51,14 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 	sh scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
+windows:
+	@sh scripts/install-deps.sh windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+windows-test: windows
+	sh scripts/windows-test.sh $(WINDOWS_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD) build-san build-fuzz demo
+	rm -rf $(BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) build-san build-fuzz demo

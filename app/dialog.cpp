@@ -46,8 +46,10 @@ const char* errnoText(int error) {
         return "permission denied.";
     case ENOSPC:
         return "the disk is full.";
+#ifdef EDQUOT // not every C library has it
     case EDQUOT:
         return "the disk quota is used up.";
+#endif
     case EROFS:
         return "the file system is read-only.";
     case EIO:

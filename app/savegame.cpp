@@ -25,14 +25,21 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
     rFile file(-1, readBufferSize);
     bool ok = file.open(savePath, rFile::modeRead);
     if (ok) {
-        struct stat st; // the status taken by the open: the file as it was read
-        ok = file.openedStatus(st) && stampOf(st, stamp);
+        rFileStatus st; // the status taken by the open: the file as it was read
+        ok = file.openedStatus(st) && st.regular;
+        if (ok) {
+            stamp.known = true;
+            stamp.size = st.size;
+            stamp.seconds = st.modificationTime.seconds;
+            stamp.nanoseconds = st.modificationTime.nanoseconds;
+            stamp.permissions = st.permissions;
+        }
         // The modification time as getTime gives it, from the status just taken.
         rDateTime fileTime{1901, 1, 1, 0, 0, 0};
         if (ok)
             fileTime.setTimeT(time_t(stamp.seconds));
         time = fileTime;
-        adviseSparseReading(int(file.handle()));
+        adviseSparseReading(file);
     }
     uint32_t head = 0;
     uint32_t count = 0;
@@ -125,6 +132,33 @@ bool SaveGame::swapMods(ModInfo* a, ModInfo* b) {
     items[second] = a;
     modified = 1;
     return true;
+}
+
+bool SaveGame::stillAsRead(const FileStamp& now) {
+    if (!stamp.known || now.size != stamp.size || now.seconds != stamp.seconds ||
+        now.nanoseconds != stamp.nanoseconds) {
+        writeFailure = WriteFailure::changedOnDisk;
+        return false;
+    }
+    // A file that ends before the entries (a count of 0 on a short file) has no place for them.
+    if (now.size < int64_t(entriesOffset) || tailOffset < int32_t(entriesOffset) ||
+        int64_t(tailOffset) > now.size) {
+        writeFailure = WriteFailure::tooShort;
+        return false;
+    }
+    return true;
+}
+
+void SaveGame::storedList(char count[4], std::vector<char>& entries) const {
+    const uint32_t n = installed.getCount();
+    for (int k = 0; k < 4; ++k)
+        count[k] = char((n >> (8 * k)) & 0xFF);
+    entries.clear();
+    for (uint32_t i = 0; i < n; ++i) {
+        const rString& name = installed[i]->name;
+        entries.push_back(char(name.length() * 2));
+        entries.insert(entries.end(), name.text(), name.text() + name.length());
+    }
 }
 
 bool SaveGame::writeFile() {

@@ -5,6 +5,10 @@
 #include "modlist.h"
 #include "rdatetime.h"
 
+#include <vector>
+
+class rFile;
+
 class SaveGame : public rObject {
 public:
     SaveGame();
@@ -65,9 +69,12 @@ public:
     int writeErrno = 0;
 
 private:
-    // The platform's part: the stamp of an open file, and the safe replacement of game.sav.
-    static bool readStamp(int descriptor, FileStamp& out);
-    static bool stampOf(const struct stat& st, FileStamp& out);
-    static void adviseSparseReading(int descriptor);
+    // The platform's part: the reading hint, and the safe replacement of game.sav.
+    static void adviseSparseReading(const rFile& file);
     bool replaceFile();
+    // Whether the file found now is the one that was read, with room for the entries; sets
+    // writeFailure when it is not.
+    bool stillAsRead(const FileStamp& now);
+    // The stored list: the count's 4 bytes (little-endian), and the entries that follow.
+    void storedList(char count[4], std::vector<char>& entries) const;
 };

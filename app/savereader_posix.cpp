@@ -2,9 +2,12 @@
 // is read in two small places, so that a cold read fetches those pages and not the whole file.
 #include "savegame.h"
 
+#include "rstream.h"
+
 #include <fcntl.h>
 
-void SaveGame::adviseSparseReading(int descriptor) {
+void SaveGame::adviseSparseReading(const rFile& file) {
+    const int descriptor = int(file.handle());
     if (descriptor >= 0)
         ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_RANDOM); // only a hint: failure is harmless
 }

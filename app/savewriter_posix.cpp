@@ -130,14 +130,7 @@ rString backupName(const rString& directory, const rString& wanted) {
     return result;
 }
 
-} // namespace
-
-bool SaveGame::readStamp(int descriptor, FileStamp& out) {
-    struct stat st;
-    return descriptor >= 0 && rPosix::fstat(descriptor, &st) == 0 && stampOf(st, out);
-}
-
-bool SaveGame::stampOf(const struct stat& st, FileStamp& out) {
+bool stampOf(const struct stat& st, SaveGame::FileStamp& out) {
     if (!S_ISREG(st.st_mode))
         return false;
     out.known = true;
@@ -148,22 +141,24 @@ bool SaveGame::stampOf(const struct stat& st, FileStamp& out) {
     return true;
 }
 
+bool readStamp(int descriptor, SaveGame::FileStamp& out) {
+    struct stat st;
+    return descriptor >= 0 && rPosix::fstat(descriptor, &st) == 0 && stampOf(st, out);
+}
+
+} // namespace
+
 bool SaveGame::replaceFile() {
     // 1. The file must be the one that was read.
     Descriptor source(rPosix::open(path.text(), O_RDONLY | O_CLOEXEC, 0));
     FileStamp now;
-    if (!readStamp(source.fd, now) || !stamp.known || now.size != stamp.size ||
-        now.seconds != stamp.seconds || now.nanoseconds != stamp.nanoseconds) {
+    if (!readStamp(source.fd, now)) {
         if (source.fd >= 0) // it opens, but it is not the file that was read
             writeFailure = WriteFailure::changedOnDisk;
         return false;
     }
-    // A file that ends before the entries (a count of 0 on a short file) has no place for them.
-    if (now.size < int64_t(entriesOffset) || tailOffset < int32_t(entriesOffset) ||
-        int64_t(tailOffset) > now.size) {
-        writeFailure = WriteFailure::tooShort;
+    if (!stillAsRead(now))
         return false;
-    }
 
     rString directory = path.getDirectory();
     directory.addSeparator();
@@ -178,14 +173,8 @@ bool SaveGame::replaceFile() {
         return false;
     std::vector<char> block(copyBlockSize);
     std::vector<char> entries;
-    for (uint32_t i = 0; i < installed.getCount(); ++i) {
-        const rString& name = installed[i]->name;
-        entries.push_back(char(name.length() * 2));
-        entries.insert(entries.end(), name.text(), name.text() + name.length());
-    }
-    const uint32_t count = installed.getCount();
-    const char countBytes[4] = {char(count & 0xFF), char((count >> 8) & 0xFF),
-                                char((count >> 16) & 0xFF), char((count >> 24) & 0xFF)};
+    char countBytes[4];
+    storedList(countBytes, entries);
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT; // the access time is the new file's own

@@ -7,7 +7,21 @@
 
 #define R_MODULE "rLib/rfile"
 
-rFile::rFile(int fd, uint32_t size) : rStream(size), descriptor(fd) {}
+namespace {
+
+rFileStatus statusOf(const struct stat& st) {
+    rFileStatus status;
+    status.size = int64_t(st.st_size);
+    status.accessTime = {int64_t(st.st_atim.tv_sec), int32_t(st.st_atim.tv_nsec)};
+    status.modificationTime = {int64_t(st.st_mtim.tv_sec), int32_t(st.st_mtim.tv_nsec)};
+    status.permissions = uint32_t(st.st_mode & 07777);
+    status.regular = S_ISREG(st.st_mode);
+    return status;
+}
+
+} // namespace
+
+rFile::rFile(intptr_t fd, uint32_t size) : rStream(size), descriptor(fd) {}
 
 rFile::~rFile() {
     closeFile(true);
@@ -47,8 +61,10 @@ bool rFile::open(const char* fileName, uint32_t newMode) {
     // without O_NONBLOCK needs no F_GETFL.
     descriptor = rPosix::open(path, systemFlags(mode) | O_NONBLOCK, 0666);
     if (descriptor != -1) {
-        if (rPosix::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode) ||
-            ::fcntl(descriptor, F_SETFL, systemFlags(mode)) == -1) {
+        struct stat st;
+        const bool known = rPosix::fstat(descriptor, &st) == 0;
+        opened = known ? statusOf(st) : rFileStatus();
+        if (!known || !opened.regular || ::fcntl(descriptor, F_SETFL, systemFlags(mode)) == -1) {
             rPosix::close(descriptor);
             descriptor = -1;
         }
@@ -144,23 +160,28 @@ bool rFile::commit() {
     return rPosix::fsync(descriptor) == 0;
 }
 
-bool rFile::statFile(struct stat& st) {
+bool rFile::statFile(rFileStatus& status) {
     if (!flushPending() || descriptor == -1)
         return false;
-    return rPosix::fstat(descriptor, &st) == 0;
+    struct stat st;
+    if (rPosix::fstat(descriptor, &st) != 0)
+        return false;
+    status = statusOf(st);
+    return true;
 }
 
-bool rFile::openedStatus(struct stat& st) const {
+bool rFile::openedStatus(rFileStatus& st) const {
     if (descriptor == -1)
         return false;
     st = opened;
     return true;
 }
 
-bool rFile::setTimes(const timespec& atime, const timespec& mtime) {
+bool rFile::setTimes(const rFileTime& atime, const rFileTime& mtime) {
     // Pending bytes go first: a later write would move the modification time again.
     if (!flushPending() || descriptor == -1)
         return false;
-    const timespec times[2] = {atime, mtime};
+    const timespec times[2] = {{time_t(atime.seconds), long(atime.nanoseconds)},
+                               {time_t(mtime.seconds), long(mtime.nanoseconds)}};
     return rPosix::futimens(descriptor, times) == 0;
 }

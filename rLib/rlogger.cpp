@@ -2,7 +2,6 @@
 // own failures, and the hand-over of every recorded error.
 #include "rlogger.h"
 #include "rdatetime.h"
-#include "rposix.h"
 #include "rsystem.h"
 #include "rthread.h"
 
@@ -61,7 +60,7 @@ rLogger::~rLogger() {
         formerHook = nullptr;
         rString pid = moduleFileName();
         pid.setExtension("pid");
-        rPosix::unlink(pid.text());
+        removeFile(pid.text());
     }
 }
 

@@ -6,11 +6,23 @@
 #include "robject.h"
 #include "rstring.h"
 
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <time.h>
-
 class rStream;
+
+// A file time as the file system keeps it: seconds since 1970-01-01 00:00:00 UTC (negative
+// before) and the nanoseconds within that second.
+struct rFileTime {
+    int64_t seconds = 0;
+    int32_t nanoseconds = 0;
+};
+
+// An open file's details, the same on every platform.
+struct rFileStatus {
+    int64_t size = 0;
+    rFileTime accessTime;
+    rFileTime modificationTime;
+    uint32_t permissions = 0; // permission bits (on Windows 0444, or 0666 without read-only)
+    bool regular = false;     // a regular file: no directory, FIFO, pipe or device
+};
 
 // Watches a stream copy; a zero answer stops it.
 class rProgress {
@@ -119,7 +131,8 @@ public:
         modeReadWrite = 0x102 // read-write, create (258)
     };
 
-    explicit rFile(int descriptor = -1, uint32_t capacity = defaultCapacity);
+    // descriptor: the system's descriptor or handle of an open file, -1 for none.
+    explicit rFile(intptr_t descriptor = -1, uint32_t capacity = defaultCapacity);
     ~rFile() override;
 
     bool open(const char* fileName, uint32_t mode);
@@ -140,10 +153,10 @@ public:
     bool commit(); // flush, then to the disk
 
     // The open file's details, and its access and modification times set exactly.
-    bool statFile(struct stat& st);
+    bool statFile(rFileStatus& st);
     // The status taken when the file was opened (no further call); false when none is open.
-    bool openedStatus(struct stat& st) const;
-    bool setTimes(const timespec& atime, const timespec& mtime);
+    bool openedStatus(rFileStatus& st) const;
+    bool setTimes(const rFileTime& atime, const rFileTime& mtime);
 
     const rString& getName() const { return name; }
     uint32_t getMode() const { return mode; }
@@ -159,8 +172,8 @@ private:
     bool closeFile(bool removeTemporary);
     bool flushPending() { return dirty == 0 || flush(-1); }
 
-    int descriptor = -1;
-    struct stat opened {}; // the open file's status at opening
+    intptr_t descriptor = -1;
+    rFileStatus opened; // the open file's status at opening
     rString name;
     uint32_t mode = 0;
 };

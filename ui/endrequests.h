@@ -4,12 +4,11 @@
 
 #include <memory>
 
-class QSocketNotifier;
-
-// While an object exists, SIGTERM, SIGHUP and SIGINT no longer kill the program: the signal is
-// only recorded, and the event loop then leaves every dialog. Nothing being written is cut off,
-// no change is saved, and the program ends through its normal exit (removing its scratch
-// directory). Only one object may exist at a time.
+// While an object exists, the requests to end (on POSIX SIGTERM, SIGHUP and SIGINT; on Windows
+// the console's control events and the end of the session) no longer kill the program: the
+// request is only recorded, and the event loop then leaves every dialog. Nothing being written
+// is cut off, no change is saved, and the program ends through its normal exit (removing its
+// scratch directory). Only one object may exist at a time.
 class EndRequests {
 public:
     EndRequests();
@@ -18,5 +17,6 @@ public:
     EndRequests& operator=(const EndRequests&) = delete;
 
 private:
-    std::unique_ptr<QSocketNotifier> notifier;
+    struct Watch; // the platform's means of passing a request to the event loop
+    std::unique_ptr<Watch> watch;
 };

@@ -34,11 +34,16 @@ void setHandler(void (*handler)(int)) {
 
 } // namespace
 
+struct EndRequests::Watch {
+    explicit Watch(int descriptor) : notifier(descriptor, QSocketNotifier::Read) {}
+    QSocketNotifier notifier;
+};
+
 EndRequests::EndRequests() {
     if (::pipe2(endPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action
-    notifier = std::make_unique<QSocketNotifier>(endPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
+    watch = std::make_unique<Watch>(endPipe[0]);
+    QObject::connect(&watch->notifier, &QSocketNotifier::activated, [] {
         char bytes[16];
         while (::read(endPipe[0], bytes, sizeof bytes) > 0) {
         }
@@ -48,10 +53,10 @@ EndRequests::EndRequests() {
 }
 
 EndRequests::~EndRequests() {
-    if (!notifier)
+    if (!watch)
         return;
     setHandler(SIG_DFL);
-    notifier.reset();
+    watch.reset();
     ::close(endPipe[0]);
     ::close(endPipe[1]);
     endPipe[0] = endPipe[1] = -1;

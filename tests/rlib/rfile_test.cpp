@@ -117,11 +117,12 @@ TEST_F(StreamTest, FileTimesFollowLocalTimeAndExactTimesAreKept) {
     ASSERT_TRUE(f.open(path("t").c_str(), rFile::modeRewrite));
     ASSERT_TRUE(f.write("pending", 7));
     EXPECT_TRUE(f.setTime(rDateTime(2003, 11, 9, 14, 16, 0)));
-    struct stat st;
+    rFileStatus st;
     ASSERT_TRUE(f.statFile(st));
-    EXPECT_EQ(st.st_size, 7);
-    EXPECT_EQ(st.st_mtime, 1068387360);
-    EXPECT_EQ(st.st_atime, 1068387360);
+    EXPECT_EQ(st.size, 7);
+    EXPECT_EQ(st.modificationTime.seconds, 1068387360);
+    EXPECT_EQ(st.accessTime.seconds, 1068387360);
+    EXPECT_TRUE(st.regular);
     EXPECT_STREQ(f.getTime().timeText().text(), "14:16:00");
 
     setenv("TZ", "EST5", 1);
@@ -129,17 +130,21 @@ TEST_F(StreamTest, FileTimesFollowLocalTimeAndExactTimesAreKept) {
     EXPECT_STREQ(f.getTime().timeText().text(), "09:16:00");
     EXPECT_TRUE(f.setTime(rDateTime(1960, 5, 1, 0, 0, 0))); // before 1970: calendar time 0
     ASSERT_TRUE(f.statFile(st));
-    EXPECT_EQ(st.st_mtime, 0);
+    EXPECT_EQ(st.modificationTime.seconds, 0);
     EXPECT_FALSE(f.setTime(rDateTime(1905, 2, 29, 0, 0, 0))); // invalid: nothing is set
 
-    const timespec atime{1000, 5}, mtime{-86400 * 365 * 60L, 123456789};
+    const rFileTime atime{1000, 5}, mtime{-86400 * 365 * 60L, 123456789};
     ASSERT_TRUE(f.write("x", 1));
     ASSERT_TRUE(f.setTimes(atime, mtime)); // the pending byte goes first
+    ASSERT_TRUE(f.statFile(st));
+    EXPECT_EQ(st.modificationTime.seconds, mtime.seconds);
+    EXPECT_EQ(st.modificationTime.nanoseconds, 123456789);
     ASSERT_TRUE(f.close());
-    ASSERT_EQ(stat(path("t").c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 8);
-    EXPECT_EQ(st.st_mtim.tv_sec, mtime.tv_sec);
-    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    struct stat sys;
+    ASSERT_EQ(stat(path("t").c_str(), &sys), 0);
+    EXPECT_EQ(sys.st_size, 8);
+    EXPECT_EQ(sys.st_mtim.tv_sec, mtime.seconds);
+    EXPECT_EQ(sys.st_mtim.tv_nsec, 123456789);
 }
 
 TEST_F(StreamTest, CommitFlushesAndSyncsAndReportsEveryLostWrite) {

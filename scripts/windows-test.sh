@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs the Windows test executables of a Windows build under Wine, without a display.
+# Exits non-zero when any test fails or a program does not run.
+set -u
+build="${1:-build-windows}"
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tarvex}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" # no installer dialogs
+unset DISPLAY
+if [ ! -d "$WINEPREFIX" ]; then
+    echo "creating the Wine prefix $WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+fi
+status=0
+found=0
+for program in "$build"/tests/*_tests.exe; do
+    [ -f "$program" ] || continue
+    found=1
+    echo "== $(basename "$program")"
+    # The test programs find their helpers beside them.
+    (cd "$(dirname "$program")" && wine "./$(basename "$program")" --gtest_brief=1) || status=1
+done
+if [ "$found" = 0 ]; then
+    echo "no test executables in $build/tests" >&2
+    status=1
+fi
+wineserver -w 2>/dev/null || true
+exit $status

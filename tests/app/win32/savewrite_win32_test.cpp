@@ -1,0 +1,290 @@
+// tests/app/win32/savewrite_win32_test.cpp - writing a save on Windows: the exact bytes, the
+// backup, the kept time and attributes, wide (Cyrillic) names, refusals that leave the disk
+// alone, a file held open by the game, and every system call failing in turn.
+#include "savegame.h"
+#include "savewin32.h"
+#include "wintestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cerrno>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using wintest::bytesOf;
+using wintest::narrow;
+using wintest::writeBytes;
+
+namespace {
+
+constexpr size_t entriesOffset = SaveGame::entriesOffset;
+
+// The file's modification time in 100-nanosecond steps since 1601.
+uint64_t modTime(const fs::path& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool setModTime(const fs::path& file, uint64_t time) {
+    HANDLE h = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME ft{DWORD(time & 0xFFFFFFFFu), DWORD(time >> 32)};
+    const bool ok = SetFileTime(h, nullptr, nullptr, &ft) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+// A save: 4 head bytes, the count, a block of known bytes, the entries, then the tail.
+std::string saveBytes(const std::vector<std::string>& names, const std::string& tail) {
+    std::string out = "HEAD";
+    const uint32_t count = uint32_t(names.size());
+    for (int k = 0; k < 4; ++k)
+        out += char((count >> (8 * k)) & 0xFF);
+    for (size_t i = 8; i < entriesOffset; ++i)
+        out += char(i * 13 + 5);
+    for (const auto& name : names)
+        out += char(name.size() * 2) + name;
+    return out + tail;
+}
+
+std::string rewritten(const std::string& former, const std::vector<std::string>& names,
+                      size_t tailOffset) {
+    std::string out = former.substr(0, 4);
+    const uint32_t count = uint32_t(names.size());
+    for (int k = 0; k < 4; ++k)
+        out += char((count >> (8 * k)) & 0xFF);
+    out += former.substr(8, entriesOffset - 8);
+    for (const auto& name : names)
+        out += char(name.size() * 2) + name;
+    return out + former.substr(tailOffset);
+}
+
+std::string tailBytes(size_t n) {
+    std::string tail;
+    for (size_t i = 0; i < n; ++i)
+        tail += char(i * 7 + 3);
+    return tail;
+}
+
+// 2003-11-09 14:16:34.9876543 UTC: a time with a fraction the write must keep.
+constexpr uint64_t saveTime = 127128609949876543ULL;
+
+class SaveWriteWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = wintest::freshDirectory(L"tarvex-write-");
+        for (const char* name : {"Mods\\Alpha", "Mods\\Beta", "Extra"})
+            mods.add(new ModInfo(rString(name), rString("about")));
+        mods.reindex();
+    }
+    void TearDown() override {
+        saveWin32::setFaultHook(nullptr);
+        wintest::removeDirectory(root);
+    }
+
+    // game.sav in directory (below the test's root), with the known time.
+    void makeSave(const std::string& bytes, const std::wstring& directory = L"save\\P\\S") {
+        saveDir = root / directory;
+        writeBytes(saveDir / L"game.sav", bytes);
+        ASSERT_TRUE(setModTime(saveDir / L"game.sav", saveTime));
+    }
+    bool read() { return save.readFile(narrow((saveDir / L"game.sav").wstring()).text(), mods); }
+    ModInfo* mod(const char* name) { return mods.findByName(name); }
+    std::string sav() const { return bytesOf(saveDir / L"game.sav"); }
+    std::string bak() const { return bytesOf(saveDir / L"game.bak"); }
+    std::set<std::wstring> files() const {
+        std::set<std::wstring> names;
+        for (const auto& entry : fs::directory_iterator(saveDir))
+            names.insert(entry.path().filename().wstring());
+        return names;
+    }
+
+    fs::path root, saveDir;
+    ModList mods;
+    SaveGame save;
+    const std::set<std::wstring> both{L"game.bak", L"game.sav"};
+};
+
+TEST_F(SaveWriteWin32Test, WriteReplacesOnlyCountAndEntriesAndKeepsTimeAndAttributes) {
+    const std::string tail = tailBytes(70000);
+    const std::string former = saveBytes({"Mods\\Alpha", "Gone\\Mod", "Mods\\Beta"}, tail);
+    makeSave(former);
+    SetFileAttributesW((saveDir / L"game.sav").c_str(),
+                       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(read());
+    const size_t tailAt = entriesOffset + 11 + 9 + 10;
+    ASSERT_EQ(save.tailOffset, int32_t(tailAt));
+    ASSERT_EQ(save.installed.getCount(), 2u);
+
+    ASSERT_TRUE(save.addMod(mod("Extra")));
+    ASSERT_TRUE(save.swapMods(mod("Mods\\Alpha"), mod("Extra")));
+    ASSERT_TRUE(save.writeFile());
+    EXPECT_EQ(save.modified, 0u);
+    EXPECT_EQ(sav(), rewritten(former, {"Extra", "Mods\\Beta", "Mods\\Alpha"}, tailAt));
+    EXPECT_EQ(bak(), former);
+    EXPECT_EQ(modTime(saveDir / L"game.sav"), saveTime);
+    EXPECT_EQ(GetFileAttributesW((saveDir / L"game.sav").c_str()) &
+                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(files(), both);
+
+    // A second write in the run builds on the first one's layout, and backs it up over the
+    // read-only backup.
+    const std::string second = sav();
+    for (const char* name : {"Extra", "Mods\\Beta", "Mods\\Alpha"})
+        ASSERT_TRUE(save.removeMod(mod(name)));
+    ASSERT_TRUE(save.writeFile());
+    const std::string expected = rewritten(second, {}, entriesOffset + 6 + 10 + 11);
+    EXPECT_EQ(sav(), expected);
+    EXPECT_EQ(expected.substr(entriesOffset), tail);
+    EXPECT_EQ(bak(), second);
+    EXPECT_EQ(modTime(saveDir / L"game.sav"), saveTime);
+    EXPECT_EQ(files(), both);
+}
+
+TEST_F(SaveWriteWin32Test, CyrillicDirectoriesAndABackupInOtherLettersAreWrittenInPlace) {
+    const std::string former = saveBytes({"Extra"}, "tail");
+    makeSave(former, L"save\\\x041f\x0440\x043e\x0444\x0438\x043b\x044c\\\x0451");
+    writeBytes(saveDir / L"GAME.BAK", "an older backup");
+    ASSERT_TRUE(read());
+    ASSERT_TRUE(save.addMod(mod("Mods\\Beta")));
+    ASSERT_TRUE(save.writeFile());
+    EXPECT_EQ(sav(), rewritten(former, {"Extra", "Mods\\Beta"}, entriesOffset + 6));
+    // One backup, under the spelling it had.
+    EXPECT_EQ((files()), (std::set<std::wstring>{L"GAME.BAK", L"game.sav"}));
+    EXPECT_EQ(bytesOf(saveDir / L"GAME.BAK"), former);
+}
+
+TEST_F(SaveWriteWin32Test, RefusedWritesLeaveTheDiskAlone) {
+    const std::string former = saveBytes({"Extra"}, "tail");
+    makeSave(former);
+    ASSERT_TRUE(read());
+    ASSERT_TRUE(save.addMod(mod("Mods\\Beta")));
+
+    // The game rewrote the file since: same size, the time 100 ns later.
+    std::string changed = former;
+    changed[100] ^= 1;
+    writeBytes(saveDir / L"game.sav", changed);
+    ASSERT_TRUE(setModTime(saveDir / L"game.sav", saveTime + 1));
+    EXPECT_FALSE(save.writeFile());
+    EXPECT_EQ(save.writeFailure, SaveGame::WriteFailure::changedOnDisk);
+    EXPECT_EQ(sav(), changed);
+    // Same time, other size.
+    writeBytes(saveDir / L"game.sav", former + "x");
+    ASSERT_TRUE(setModTime(saveDir / L"game.sav", saveTime));
+    EXPECT_FALSE(save.writeFile());
+    EXPECT_EQ(save.writeFailure, SaveGame::WriteFailure::changedOnDisk);
+    EXPECT_EQ(sav(), former + "x");
+    EXPECT_EQ(save.modified, 1u);
+    EXPECT_EQ(files(), std::set<std::wstring>{L"game.sav"});
+
+    // The game holds the file open without sharing: a share violation, nothing touched.
+    writeBytes(saveDir / L"game.sav", former);
+    ASSERT_TRUE(setModTime(saveDir / L"game.sav", saveTime));
+    HANDLE held = CreateFileW((saveDir / L"game.sav").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(save.writeFile());
+    CloseHandle(held);
+    EXPECT_EQ(save.writeFailure, SaveGame::WriteFailure::system);
+    EXPECT_EQ(save.writeErrno, EBUSY);
+    EXPECT_EQ(sav(), former);
+    EXPECT_EQ(files(), std::set<std::wstring>{L"game.sav"});
+    // Let go, it is written.
+    EXPECT_TRUE(save.writeFile());
+    EXPECT_EQ(bak(), former);
+}
+
+// Fault injection: the Nth call of one kind fails.
+saveWin32::Call faultCall;
+int faultAt = 0;
+int faultCalls = 0;
+bool noLinks = false;
+
+DWORD failNth(saveWin32::Call call, const wchar_t*) {
+    if (noLinks && call == saveWin32::Call::link)
+        return ERROR_NOT_SUPPORTED;
+    if (call == faultCall && ++faultCalls == faultAt)
+        return ERROR_WRITE_FAULT;
+    return 0;
+}
+
+TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheTruth) {
+    const std::string former = saveBytes({"Mods\\Alpha", "Mods\\Beta"}, tailBytes(9000));
+    const std::string oldBackup = "an older backup";
+    const std::string written = rewritten(former, {"Mods\\Beta", "Extra"}, entriesOffset + 21);
+    int failures = 0;
+    for (bool linkless : {false, true}) {
+        for (int kind = 0; kind < int(saveWin32::Call::count_); ++kind) {
+            for (int n = 1;; ++n) {
+                SCOPED_TRACE("call kind " + std::to_string(kind) + " call " + std::to_string(n) +
+                             (linkless ? " without links" : ""));
+                std::error_code ignored;
+                fs::remove_all(root / L"save", ignored);
+                makeSave(former);
+                writeBytes(saveDir / L"game.bak", oldBackup);
+                ASSERT_TRUE(read());
+                ASSERT_TRUE(save.removeMod(mod("Mods\\Alpha")));
+                ASSERT_TRUE(save.addMod(mod("Extra")));
+
+                faultCall = saveWin32::Call(kind);
+                faultAt = n;
+                faultCalls = 0;
+                noLinks = linkless;
+                saveWin32::setFaultHook(failNth);
+                const bool result = save.writeFile();
+                saveWin32::setFaultHook(nullptr);
+                const bool injected = faultCalls >= n;
+
+                const std::string now = sav();
+                const std::string backup = bak();
+                if (now == written) {
+                    EXPECT_EQ(save.modified, 0u);
+                    EXPECT_EQ(backup, former);
+                } else {
+                    ASSERT_EQ(now, former);
+                    EXPECT_FALSE(result);
+                    EXPECT_EQ(save.modified, 1u);
+                    EXPECT_NE(save.writeFailure, SaveGame::WriteFailure::none);
+                    // Where game.sav still is the former file, the old backup may be gone
+                    // only in favour of a copy of it (or, without links, after the former file
+                    // was moved back from it).
+                    EXPECT_TRUE(backup == oldBackup || backup == former ||
+                                (linkless && backup == "<missing>"));
+                }
+                if (result) {
+                    EXPECT_EQ(now, written);
+                }
+                EXPECT_EQ(modTime(saveDir / L"game.sav"), saveTime);
+                if (faultCall != saveWin32::Call::remove) { // no scratch file left behind
+                    for (const auto& name : files())
+                        EXPECT_TRUE(both.count(name)) << fs::path(name).string();
+                }
+                if (!injected) {
+                    EXPECT_TRUE(result);
+                    break;
+                }
+                failures += result ? 0 : 1;
+                // After a failure a retry with the same list succeeds.
+                if (!result && now == former) {
+                    ASSERT_TRUE(save.writeFile());
+                    EXPECT_EQ(sav(), written);
+                    EXPECT_EQ(bak(), former);
+                    EXPECT_EQ(files(), both);
+                }
+            }
+        }
+    }
+    EXPECT_GT(failures, 20); // the sequence really ran into the injected failures
+}
+
+} // namespace

@@ -1,0 +1,409 @@
+// tests/ui/win32/dialog_win32_test.cpp - the Windows dialog as a player meets it: the template's
+// controls, and keys posted to the focused control of the running modal dialog (Tab, arrows,
+// Insert, Ctrl+Down, Enter on the list and on a button, Esc), with what lands on disk.
+#include "../../app/win32/wintestutil.h"
+#include "dialog.h"
+#include "resourceids.h"
+#include "savelist.h"
+#include "win32dialogview.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using wintest::bytesOf;
+using wintest::narrow;
+using wintest::writeBytes;
+
+namespace {
+
+constexpr size_t entriesOffset = SaveGame::entriesOffset;
+
+std::string saveBytes(const std::vector<std::string>& names) {
+    std::string out = "HEAD";
+    const uint32_t count = uint32_t(names.size());
+    for (int k = 0; k < 4; ++k)
+        out += char((count >> (8 * k)) & 0xFF);
+    out += std::string(entriesOffset - 8, '\0');
+    for (const auto& name : names)
+        out += char(name.size() * 2) + name;
+    return out + "tail";
+}
+
+// The names stored in a save's bytes.
+std::vector<std::string> storedNames(const std::string& bytes) {
+    std::vector<std::string> names;
+    if (bytes.size() < entriesOffset)
+        return names;
+    const uint32_t count = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8;
+    size_t at = entriesOffset;
+    for (uint32_t i = 0; i < count && at < bytes.size(); ++i) {
+        const size_t length = uint8_t(bytes[at]) >> 1;
+        names.push_back(bytes.substr(at + 1, length));
+        at += 1 + length;
+    }
+    return names;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// The running test's steps, one per timer tick, while the modal dialog runs.
+std::vector<std::function<void()>> steps;
+size_t nextStep = 0;
+
+void CALLBACK runStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (nextStep < steps.size())
+        steps[nextStep++]();
+}
+
+class DialogWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = wintest::freshDirectory(L"tarvex-dialog-");
+        for (const auto& [folder, description] :
+             {std::pair<const wchar_t*, const char*>{L"Mods\\Alpha", "Alpha mod"},
+              {L"Mods\\Beta", "Beta mod"},
+              {L"\x041c\x043e\x0434", "\xcc\xee\xe4 (Cyrillic)"}}) {
+            writeBytes(root / folder / L"game.db", "");
+            writeBytes(root / folder / L"description.txt", description);
+        }
+        writeBytes(savePath(), saveBytes({"Mods\\Alpha", "Mods\\Beta"}));
+        saves.setProgramDirectory(narrow(root.wstring() + L"\\"));
+        steps.clear();
+        nextStep = 0;
+    }
+    void TearDown() override { wintest::removeDirectory(root); }
+    // A profile named in Cyrillic letters: the label shows them whatever the ANSI code page.
+    fs::path savePath() const {
+        return root / L"save" / L"\x0418\x0432\x0430\x043d" / L"S" / L"game.sav";
+    }
+
+    // Runs the dialog with the steps; each step runs once the one before it was handled.
+    INT_PTR run(std::vector<std::function<void()>> script) {
+        steps = std::move(script);
+        // A last step that ends the dialog whatever happened, so that a failing test ends.
+        steps.push_back([this] { EndDialog(view.window(), 99); });
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, runStep);
+        const INT_PTR result = view.run(dialog);
+        KillTimer(nullptr, timer);
+        return result;
+    }
+    // A key as the keyboard gives it, to the control that has the focus.
+    static void press(UINT key, bool control = false) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
+        HWND focus = GetFocus();
+        PostMessageW(focus, WM_KEYDOWN, key, 1);
+        PostMessageW(focus, WM_KEYUP, key, LPARAM(0xC0000001));
+    }
+    int focusId() const { return GetDlgCtrlID(GetFocus()); }
+    bool enabled(int id) const { return IsWindowEnabled(view.control(id)) != FALSE; }
+    std::wstring rowText(int list, int row) const {
+        wchar_t text[256] = {};
+        SendMessageW(view.control(list), LB_GETTEXT, WPARAM(row), LPARAM(text));
+        return text;
+    }
+
+    fs::path root;
+    SaveList saves;
+    Win32DialogView view{GetModuleHandleW(nullptr)};
+    ModManagerDialog dialog{view, saves};
+};
+
+TEST_F(DialogWin32Test, TheTemplateHasItsCaptionControlsPlacesStylesAndOrder) {
+    struct Expected {
+        int id;
+        RECT units; // x, y, width, height
+        const wchar_t* text;
+    };
+    const Expected controls[] = {
+        {IDC_SAVES, {7, 7, 238, 100}, L""},        {IDC_INSTALLED, {7, 29, 107, 100}, L""},
+        {IDC_AVAILABLE, {138, 29, 107, 100}, L""}, {IDC_INSTALL, {118, 40, 17, 14}, L"<<"},
+        {IDC_REMOVE, {118, 60, 17, 14}, L"X"},     {IDCANCEL, {137, 135, 50, 14}, L"Cancel"},
+        {IDOK, {195, 135, 50, 14}, L"OK"},         {-1, {7, 20, 107, 8}, L"Installed:"},
+        {-1, {138, 20, 107, 8}, L"Available:"},    {IDC_MOVEUP, {118, 81, 17, 14}, L"^"},
+        {IDC_MOVEDOWN, {118, 102, 17, 14}, L"v"},
+    };
+    run({[&] {
+        HWND window = view.window();
+        EXPECT_EQ(textOf(window), L"Tarvex v1.1");
+        const LONG style = GetWindowLongW(window, GWL_STYLE);
+        EXPECT_TRUE(style & WS_SYSMENU);
+        EXPECT_TRUE((style & WS_CAPTION) == WS_CAPTION);
+        EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+        RECT client = {0, 0, 252, 155};
+        MapDialogRect(window, &client);
+        RECT actual;
+        GetClientRect(window, &actual);
+        EXPECT_EQ(actual.right, client.right);
+        EXPECT_EQ(actual.bottom, client.bottom);
+        // The children in template order, which is the tab order.
+        HWND child = GetWindow(window, GW_CHILD);
+        for (const Expected& e : controls) {
+            ASSERT_NE(child, nullptr);
+            SCOPED_TRACE(std::to_string(e.id));
+            EXPECT_EQ(GetDlgCtrlID(child), e.id == -1 ? 0xFFFF : e.id);
+            // The dialog manager converts the position and the size each on its own.
+            RECT want = e.units;
+            MapDialogRect(window, &want);
+            RECT got;
+            GetWindowRect(child, &got);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&got), 2);
+            EXPECT_EQ(got.left, want.left);
+            EXPECT_EQ(got.top, want.top);
+            EXPECT_EQ(got.right - got.left, want.right);
+            const int height = got.bottom - got.top;
+            if (e.id == IDC_INSTALLED || e.id == IDC_AVAILABLE) {
+                // A list box shows whole rows: it keeps the height of those that fit.
+                const int row = int(SendMessageW(child, LB_GETITEMHEIGHT, 0, 0));
+                EXPECT_LE(height, want.bottom);
+                EXPECT_GT(height, want.bottom - row);
+            } else if (e.id != IDC_SAVES) { // the closed drop-down has the height of its field
+                EXPECT_EQ(height, want.bottom);
+            }
+            if (e.id != IDC_SAVES && e.id != IDC_INSTALLED && e.id != IDC_AVAILABLE) {
+                EXPECT_EQ(textOf(child), e.text);
+            }
+            child = GetWindow(child, GW_HWNDNEXT);
+        }
+        EXPECT_EQ(child, nullptr);
+        const LONG combo = GetWindowLongW(view.control(IDC_SAVES), GWL_STYLE);
+        EXPECT_EQ(combo & 3, CBS_DROPDOWNLIST);
+        EXPECT_TRUE(combo & CBS_SORT);
+        EXPECT_FALSE(GetWindowLongW(view.control(IDC_INSTALLED), GWL_STYLE) & LBS_SORT);
+        EXPECT_TRUE(GetWindowLongW(view.control(IDC_AVAILABLE), GWL_STYLE) & LBS_SORT);
+        EXPECT_EQ(GetWindowLongW(view.control(IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
+        EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_BIG, 0), 0);
+        EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
+        // The rows: the newest save chosen, its mods in order, the catalogue sorted, the
+        // Cyrillic description decoded from code page 1251.
+        EXPECT_EQ(SendMessageW(view.control(IDC_SAVES), CB_GETCURSEL, 0, 0), 0);
+        wchar_t label[128] = {};
+        SendMessageW(view.control(IDC_SAVES), CB_GETLBTEXT, 0, LPARAM(label));
+        const std::wstring labelText = label;
+        EXPECT_EQ(labelText.substr(labelText.size() - 8), L" \x0418\x0432\x0430\x043d] S")
+            << fs::path(labelText).string();
+        EXPECT_EQ(rowText(IDC_INSTALLED, 0), L"Alpha mod");
+        EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Beta mod");
+        EXPECT_EQ(rowText(IDC_AVAILABLE, 2), L"\x041c\x043e\x0434 (Cyrillic)");
+        EXPECT_EQ(focusId(), IDC_SAVES);
+    }});
+}
+
+TEST_F(DialogWin32Test, KeysInstallAndMoveAndEnterOnTheListWritesAndClosesWithOK) {
+    const INT_PTR result = run({
+        [] { press(VK_TAB); }, // the installed list
+        [] { press(VK_TAB); }, // the available list
+        [&] {
+            EXPECT_EQ(focusId(), IDC_AVAILABLE);
+            EXPECT_FALSE(enabled(IDC_INSTALL));
+            press(VK_DOWN); // a row selected
+        },
+        [] { press(VK_END); }, // the Cyrillic mod, last in sorted order
+
+        [&] {
+            EXPECT_TRUE(enabled(IDC_INSTALL));
+            press(VK_INSERT);
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 3);
+            EXPECT_EQ(focusId(), IDC_AVAILABLE);
+            // Select the installed list's first row and move it down.
+            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+            press(VK_HOME);
+        },
+        [&] {
+            EXPECT_FALSE(enabled(IDC_MOVEUP));
+            EXPECT_TRUE(enabled(IDC_MOVEDOWN));
+            press(VK_DOWN, true);
+        },
+        [&] {
+            EXPECT_EQ(rowText(IDC_INSTALLED, 0), L"Beta mod");
+            EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Alpha mod");
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), 1);
+            EXPECT_TRUE(enabled(IDC_MOVEUP));
+            press(VK_RETURN);
+        },
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(storedNames(bytesOf(savePath())),
+              (std::vector<std::string>{"Mods\\Beta", "Mods\\Alpha", "\xcc\xee\xe4"}));
+    EXPECT_EQ(bytesOf(savePath().parent_path() / L"game.bak"),
+              saveBytes({"Mods\\Alpha", "Mods\\Beta"}));
+}
+
+TEST_F(DialogWin32Test, EnterOnAFocusedButtonPressesItAndEscCancelsWithoutWriting) {
+    const std::string former = bytesOf(savePath());
+    const INT_PTR result = run({
+        [&] {
+            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+            press(VK_HOME);
+        },
+        [] { press(VK_TAB); }, // the available list
+        [] { press(VK_TAB); }, // "X", enabled by the installed selection
+        [&] {
+            EXPECT_EQ(focusId(), IDC_REMOVE);
+            press(VK_RETURN); // presses "X", not OK
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 1);
+            // "X" is disabled now: the focus went to the list it acted on.
+            EXPECT_FALSE(enabled(IDC_REMOVE));
+            EXPECT_EQ(focusId(), IDC_INSTALLED);
+            press(VK_ESCAPE);
+        },
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(bytesOf(savePath()), former);
+    EXPECT_FALSE(fs::exists(savePath().parent_path() / L"game.bak"));
+}
+
+TEST_F(DialogWin32Test, AFailedWriteShowsTheMessageAndKeepsTheDialogOpen) {
+    HANDLE held = INVALID_HANDLE_VALUE;
+    std::wstring shown;
+    const INT_PTR result = run({
+        [&] {
+            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+            press(VK_HOME);
+        },
+        [] { press(VK_DELETE); },
+        [&] {
+            // The game holds the save open without sharing.
+            held = CreateFileW(savePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+            EXPECT_NE(held, INVALID_HANDLE_VALUE);
+            press(VK_RETURN);
+        },
+        [&] {
+            // The message box is up, over the dialog.
+            HWND box = GetActiveWindow();
+            EXPECT_NE(box, view.window());
+            wchar_t caption[64] = {};
+            GetWindowTextW(box, caption, 64);
+            EXPECT_STREQ(caption, L"Tarvex");
+            HWND text = GetDlgItem(box, 0xFFFF);
+            shown = textOf(text);
+            PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+        },
+        [&] {
+            EXPECT_EQ(GetActiveWindow(), view.window());
+            CloseHandle(held);
+            held = INVALID_HANDLE_VALUE;
+            press(VK_RETURN); // written now
+        },
+    });
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(shown.rfind(L"Error saving saves. May be share violation ?", 0), 0u)
+        << fs::path(shown).string();
+    EXPECT_EQ(storedNames(bytesOf(savePath())), std::vector<std::string>{"Mods\\Beta"});
+}
+
+TEST_F(DialogWin32Test, ARowNamingAModTheGameLacksCannotBeSelected) {
+    writeBytes(savePath(), saveBytes({"Mods\\Alpha", "Gone\\Mod"}));
+    const INT_PTR result = run({
+        [&] {
+            EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Gone\\Mod");
+            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+            press(VK_HOME);
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), 0);
+            EXPECT_TRUE(enabled(IDC_REMOVE));
+            press(VK_END); // the missing mod's row
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), -1);
+            EXPECT_FALSE(enabled(IDC_REMOVE));
+            EXPECT_FALSE(enabled(IDC_MOVEUP));
+            press(VK_DELETE); // nothing to remove
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 2);
+            press(VK_ESCAPE);
+        },
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(DialogWin32Test, WithoutASaveDirectoryTheLoadErrorShowsAndEnterCloses) {
+    fs::remove_all(root / L"save");
+    std::wstring shown;
+    const INT_PTR result = run({
+        [&] {
+            // The message box opens while the dialog is being set up.
+            HWND box = GetActiveWindow();
+            shown = textOf(GetDlgItem(box, 0xFFFF));
+            PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+        },
+        [&] {
+            EXPECT_EQ(SendMessageW(view.control(IDC_SAVES), CB_GETCOUNT, 0, 0), 0);
+            EXPECT_EQ(SendMessageW(view.control(IDC_AVAILABLE), LB_GETCOUNT, 0, 0), 0);
+            for (int id : {IDC_INSTALL, IDC_REMOVE, IDC_MOVEUP, IDC_MOVEDOWN})
+                EXPECT_FALSE(enabled(id)) << id;
+            EXPECT_EQ(focusId(), IDOK);
+            press(VK_RETURN);
+        },
+    });
+    EXPECT_EQ(shown, L"Error load saves. Run this program from game directory.");
+    EXPECT_EQ(result, IDOK);
+}
+
+BOOL CALLBACK findTips(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The tooltip's text for a control, as it would show now.
+std::wstring tipText(HWND dialog, HWND control) {
+    HWND tips = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findTips, LPARAM(&tips));
+    wchar_t text[512] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = dialog;
+    tool.uId = UINT_PTR(control);
+    tool.lpszText = text;
+    if (tips != nullptr)
+        SendMessageW(tips, TTM_GETTEXTW, WPARAM(512), LPARAM(&tool));
+    return text;
+}
+
+TEST_F(DialogWin32Test, TipsNameTheRowUnderThePointerAndWhatAButtonDoes) {
+    run({
+        [&] {
+            HWND available = view.control(IDC_AVAILABLE);
+            RECT row{};
+            SendMessageW(available, LB_GETITEMRECT, 1, LPARAM(&row));
+            POINT at{(row.left + row.right) / 2, (row.top + row.bottom) / 2};
+            ClientToScreen(available, &at);
+            SetCursorPos(at.x, at.y);
+        },
+        [&] {
+            EXPECT_EQ(tipText(view.window(), view.control(IDC_AVAILABLE)),
+                      L"Beta mod\nFolder: Mods\\Beta");
+            EXPECT_EQ(tipText(view.window(), view.control(IDC_INSTALL)),
+                      L"Install the selected available mod into the chosen save (Insert)");
+        },
+    });
+}
+
+} // namespace

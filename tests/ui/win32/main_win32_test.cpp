@@ -1,0 +1,139 @@
+// tests/ui/win32/main_win32_test.cpp - the Windows program started as its own process in a game
+// directory: it shows the dialog, owns its scratch directory while it runs, and ends normally
+// (scratch directory removed, no save changed) on the close box and on the end of the session.
+#include "../../app/win32/wintestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace fs = std::filesystem;
+using wintest::bytesOf;
+using wintest::writeBytes;
+
+namespace {
+
+// The program, built beside the test programs' directory.
+fs::path programPath() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return fs::path(self).parent_path().parent_path() / L"ui" / L"tarvex.exe";
+}
+
+fs::path scratchOf(DWORD process) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t name[16];
+    std::swprintf(name, 16, L"%08X", unsigned(process));
+    return fs::path(temp) / name;
+}
+
+struct Search {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK findDialog(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t caption[32] = {};
+    GetWindowTextW(window, caption, 32);
+    if (owner == search->process && IsWindowVisible(window) &&
+        lstrcmpW(caption, L"Tarvex v1.1") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The dialog window of the process, once it shows (null after the time-out).
+HWND dialogOf(DWORD process, DWORD timeoutMs) {
+    Search search{process, nullptr};
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+class MainWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = wintest::freshDirectory(L"tarvex-main-");
+        writeBytes(root / L"Mods" / L"Alpha" / L"game.db", "");
+        writeBytes(root / L"Mods" / L"Alpha" / L"description.txt", "Alpha mod");
+        save = std::string("HEAD") + std::string(entriesOffset - 4, '\0') + "tail";
+        writeBytes(root / L"save" / L"P" / L"S" / L"game.sav", save);
+        ASSERT_TRUE(fs::exists(programPath())) << programPath().string();
+        fs::copy_file(programPath(), root / L"tarvex.exe");
+    }
+    void TearDown() override {
+        if (process.hProcess != nullptr) {
+            TerminateProcess(process.hProcess, 1);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        wintest::removeDirectory(root);
+    }
+    void start() {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        std::wstring command = L"\"" + (root / L"tarvex.exe").wstring() + L"\"";
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   root.c_str(), &startup, &process));
+        dialog = dialogOf(process.dwProcessId, 20000);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(fs::is_directory(scratchOf(process.dwProcessId)));
+    }
+    // The process's exit code once it ended, or STILL_ACTIVE after the time-out.
+    DWORD ended(DWORD timeoutMs) {
+        WaitForSingleObject(process.hProcess, timeoutMs);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+    void expectCleanEnd() {
+        EXPECT_EQ(ended(20000), 0u);
+        EXPECT_FALSE(fs::exists(scratchOf(process.dwProcessId)));
+        EXPECT_EQ(bytesOf(root / L"save" / L"P" / L"S" / L"game.sav"), save);
+        EXPECT_FALSE(fs::exists(root / L"save" / L"P" / L"S" / L"game.bak"));
+    }
+
+    static constexpr size_t entriesOffset = 256008;
+    fs::path root;
+    std::string save;
+    PROCESS_INFORMATION process{};
+    HWND dialog = nullptr;
+};
+
+TEST_F(MainWin32Test, TheCloseBoxEndsTheProgramNormally) {
+    start();
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    expectCleanEnd();
+}
+
+TEST_F(MainWin32Test, TheEndOfTheSessionEndsTheProgramNormally) {
+    start();
+    // Changes not written are dropped: install the mod first.
+    HWND available = GetDlgItem(dialog, 130);
+    SendMessageW(available, LB_SETCURSEL, 0, 0);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(130, LBN_DBLCLK), LPARAM(available));
+    HWND watch = nullptr;
+    for (int i = 0; i < 100 && watch == nullptr; ++i, Sleep(50))
+        watch = FindWindowW(L"TarvexEndRequests", nullptr);
+    ASSERT_NE(watch, nullptr);
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(watch, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer),
+              0);
+    EXPECT_EQ(answer, TRUE); // the session may end
+    SendMessageTimeoutW(watch, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    expectCleanEnd();
+}
+
+} // namespace
