@@ -1,0 +1,14 @@
+// tests/rlib/threadalive_win32.cpp - a thread exists while it can be opened and has not ended.
+#include "threadalive.h"
+
+#include <windows.h>
+
+bool threadAlive(uint32_t id) {
+    HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, DWORD(id));
+    if (thread == nullptr)
+        return false;
+    DWORD code = 0;
+    const bool running = GetExitCodeThread(thread, &code) && code == STILL_ACTIVE;
+    CloseHandle(thread);
+    return running;
+}
