@@ -1,10 +1,10 @@
 // tests/rlib/rthread_test.cpp - rThread: starting, noticing the end, stopping with and without
 // waiting, killing after the bounded wait, the hooks, and the destructor. Faults in threads are
 // tested with the crash reports.
+#include "platform_testutil.h"
 #include "rplatform.h"
 #include "rsystem.h"
 #include "rthread.h"
-#include "threadalive.h"
 
 #include <gtest/gtest.h>
 

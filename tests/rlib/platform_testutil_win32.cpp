@@ -1,6 +1,9 @@
-// tests/rlib/threadalive_win32.cpp - a thread exists while it can be opened and has not ended.
-#include "threadalive.h"
+// tests/rlib/platform_testutil_win32.cpp - a thread exists while it can be opened and has not
+// ended; the time zone is the C runtime's TZ.
+#include "platform_testutil.h"
 
+#include <cstdlib>
+#include <ctime>
 #include <windows.h>
 
 bool threadAlive(uint32_t id) {
@@ -11,4 +14,9 @@ bool threadAlive(uint32_t id) {
     const bool running = GetExitCodeThread(thread, &code) && code == STILL_ACTIVE;
     CloseHandle(thread);
     return running;
+}
+
+void setTimeZone(const char* zone) {
+    _putenv_s("TZ", zone);
+    _tzset();
 }
