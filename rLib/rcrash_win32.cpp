@@ -1,8 +1,8 @@
 // rLib/rcrash_win32.cpp - crash reports on Windows: a vectored exception handler that reports the
 // faults of threads that installed it, stacks walked by the frame-pointer chain, modules from the
 // loader, and the feedback program started with CreateProcessW.
+#include "rcrash_win32.h"
 #include "rcodepage.h"
-#include "rcrash.h"
 #include "rthread.h"
 
 #include <atomic>
@@ -16,8 +16,7 @@
 
 namespace {
 
-constexpr size_t pathSize = 4096;
-constexpr uint32_t maxModules = 1024;
+using namespace rCrashShared;
 
 // What the handler reads of its thread: plain data, so that reaching it allocates nothing.
 struct ThreadState {
@@ -27,78 +26,9 @@ struct ThreadState {
 };
 constinit thread_local ThreadState threadState = {};
 
-// Storage of one report, reserved at load time; used by one report at a time.
-struct Storage {
-    wchar_t exeWide[pathSize];
-    char exePath[pathSize];
-    char fileName[pathSize];
-    wchar_t fileWide[pathSize];
-    wchar_t program[pathSize];
-    wchar_t commandLine[2 * pathSize + 8];
-    char text[48 * 1024];
-    uintptr_t frames[crashMaxFrames];
-    HMODULE modules[maxModules];
-    wchar_t moduleWide[pathSize];
-    char moduleName[pathSize];
-};
-Storage sharedStorage;
+rCrashShared::Storage sharedStorage;
 std::atomic<DWORD> storageOwner{0};
 std::once_flag processOnce;
-
-// Text appended into a fixed buffer; what does not fit is dropped.
-struct Text {
-    char* data;
-    size_t size;
-    size_t length = 0;
-    Text(char* buffer, size_t n) : data(buffer), size(n) { buffer[0] = 0; }
-    void add(const char* text, size_t n) {
-        if (length + n >= size)
-            n = size - 1 - length;
-        std::memcpy(data + length, text, n);
-        length += n;
-        data[length] = 0;
-    }
-    void add(const char* text) { add(text, std::strlen(text)); }
-    void addHex(uint64_t value, int digits) {
-        char out[16];
-        int n = 0;
-        do {
-            out[15 - n++] = "0123456789ABCDEF"[value & 15];
-            value >>= 4;
-        } while (value != 0 || n < digits);
-        add(out + 16 - n, size_t(n));
-    }
-};
-
-// The asctime form of a local time, as the report's heading carries it.
-void addAsctime(Text& out, const struct tm& t) {
-    char line[32];
-    static const char days[] = "SunMonTueWedThuFriSat";
-    static const char months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    const auto two = [](char* p, int v) {
-        p[0] = char('0' + v / 10 % 10);
-        p[1] = char('0' + v % 10);
-    };
-    std::memcpy(line, days + 3 * (t.tm_wday % 7), 3);
-    line[3] = ' ';
-    std::memcpy(line + 4, months + 3 * (t.tm_mon % 12), 3);
-    line[7] = ' ';
-    two(line + 8, t.tm_mday);
-    if (line[8] == '0')
-        line[8] = ' ';
-    line[10] = ' ';
-    two(line + 11, t.tm_hour);
-    line[13] = ':';
-    two(line + 14, t.tm_min);
-    line[16] = ':';
-    two(line + 17, t.tm_sec);
-    line[19] = ' ';
-    const int year = t.tm_year + 1900;
-    two(line + 20, year / 100);
-    two(line + 22, year % 100);
-    line[24] = '\n';
-    out.add(line, 25);
-}
 
 // UTF-16 to 1251 without allocating; a character without a 1251 form becomes '?'.
 void narrow(const wchar_t* wide, char* out, size_t size) {
@@ -244,18 +174,6 @@ LONG CALLBACK faultHandler(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-bool takeStorage() {
-    const DWORD self = GetCurrentThreadId();
-    if (storageOwner.load() == self)
-        return false;
-    DWORD expected = 0;
-    while (!storageOwner.compare_exchange_weak(expected, self)) {
-        expected = 0;
-        Sleep(1);
-    }
-    return true;
-}
-
 } // namespace
 
 bool diagnosticFileName(const char* exe, const char* ext, char* out, size_t size) {
@@ -318,31 +236,88 @@ uint32_t walkStack(const rCrashRegisters& registers, uintptr_t* frames) {
     return n;
 }
 
+namespace rCrashShared {
+
+bool takeStorage() {
+    const DWORD self = GetCurrentThreadId();
+    if (storageOwner.load() == self)
+        return false;
+    DWORD expected = 0;
+    while (!storageOwner.compare_exchange_weak(expected, self)) {
+        expected = 0;
+        Sleep(1);
+    }
+    return true;
+}
+
+void releaseStorage() {
+    storageOwner.store(0);
+}
+
+Storage& storage() {
+    return sharedStorage;
+}
+
+HANDLE openDiagnosticFile(Storage& s, const char* ext) {
+    const DWORD length = GetModuleFileNameW(nullptr, s.exeWide, pathSize);
+    if (length == 0 || length >= pathSize)
+        return INVALID_HANDLE_VALUE;
+    narrow(s.exeWide, s.exePath, sizeof s.exePath);
+    if (!diagnosticFileName(s.exePath, ext, s.fileName, sizeof s.fileName))
+        return INVALID_HANDLE_VALUE;
+    widen(s.fileName, s.fileWide, pathSize);
+    HANDLE file = CreateFileW(s.fileWide, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+void addFrameLines(Storage& s, Text& out, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        HMODULE module;
+        uintptr_t base;
+        if (!moduleOf(s, s.frames[i], module, base))
+            continue; // in no module
+        const DWORD got = GetModuleFileNameW(module, s.moduleWide, pathSize);
+        if (got == 0 || got >= pathSize)
+            continue;
+        narrow(s.moduleWide, s.moduleName, sizeof s.moduleName);
+        const char* slash = std::strrchr(s.moduleName, '\\');
+        out.add(slash != nullptr ? slash + 1 : s.moduleName);
+        out.add("\t0x");
+        out.addHex(base, 8);
+        out.add("\t0x");
+        out.addHex(s.frames[i], 8);
+        out.add("\r\n");
+    }
+}
+
+void writeText(HANDLE file, const Text& text) {
+    DWORD written = 0;
+    WriteFile(file, text.data, DWORD(text.length), &written, nullptr);
+}
+
+} // namespace rCrashShared
+
 void crashHandler(uint32_t code, const rCrashRegisters& registers) {
     const bool took = takeStorage(); // one report at a time
     Storage& s = sharedStorage;
-    const DWORD length = GetModuleFileNameW(nullptr, s.exeWide, pathSize);
-    bool named = length > 0 && length < pathSize;
-    if (named) {
-        narrow(s.exeWide, s.exePath, sizeof s.exePath);
-        named = diagnosticFileName(s.exePath, "err", s.fileName, sizeof s.fileName);
-        widen(s.fileName, s.fileWide, pathSize);
-    }
-    HANDLE file =
-        named ? CreateFileW(s.fileWide, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr)
-              : INVALID_HANDLE_VALUE;
-    if (file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK) {
+    s.fileWide[0] = 0; // named below when the report has a name
+    HANDLE file = openDiagnosticFile(s, "err");
+    if (file != INVALID_HANDLE_VALUE) {
         Text out(s.text, sizeof s.text);
         const time_t now = time(nullptr);
         struct tm local = {};
         localtime_r(&now, &local);
         const char* context = threadState.context;
         if (context[0] != 0) {
-            out.add(">");
+            out.addChar('>');
             out.add(context);
             out.add(" | ");
-            addAsctime(out, local);
+            out.addAsctime(local);
             out.add(">-------------------- Call stack ---------------------------\r\n");
         } else {
             out.add(">Exception ");
@@ -350,35 +325,16 @@ void crashHandler(uint32_t code, const rCrashRegisters& registers) {
             out.add(" at 0x");
             out.addHex(registers.pc, 8);
             out.add(" | ");
-            addAsctime(out, local);
+            out.addAsctime(local);
             out.add(">-------------------- Call stack -+-------------------------\r\n");
         }
-        const uint32_t n = walkStack(registers, s.frames);
-        for (uint32_t i = 0; i < n; ++i) {
-            HMODULE module;
-            uintptr_t base;
-            if (!moduleOf(s, s.frames[i], module, base))
-                continue; // in no module
-            const DWORD got = GetModuleFileNameW(module, s.moduleWide, pathSize);
-            if (got == 0 || got >= pathSize)
-                continue;
-            narrow(s.moduleWide, s.moduleName, sizeof s.moduleName);
-            const char* slash = std::strrchr(s.moduleName, '\\');
-            out.add(slash != nullptr ? slash + 1 : s.moduleName);
-            out.add("\t0x");
-            out.addHex(base, 8);
-            out.add("\t0x");
-            out.addHex(s.frames[i], 8);
-            out.add("\r\n");
-        }
-        DWORD written = 0;
-        WriteFile(file, out.data, DWORD(out.length), &written, nullptr); // one write: whole
-    }
-    if (file != INVALID_HANDLE_VALUE)
+        addFrameLines(s, out, walkStack(registers, s.frames));
+        writeText(file, out);
         CloseHandle(file);
+    }
     threadState.context[0] = 0;
-    if (named && !crashQuiet.load())
+    if (s.fileWide[0] != 0 && !crashQuiet.load())
         startFeedback(s);
     if (took)
-        storageOwner.store(0);
+        releaseStorage();
 }

@@ -3,7 +3,9 @@
 // call layer, devices refused by the stream, and the crash report of a faulting thread.
 #include "rcrash.h"
 #include "rdirscan.h"
+#include "rsnapshot.h"
 #include "rstream.h"
+#include "rsync.h"
 #include "rsystem.h"
 #include "rthread.h"
 #include "rwin32.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -231,4 +234,62 @@ TEST_F(WindowsTest, FaultingThreadWritesACrashReportAndEndsAlone) {
     EXPECT_NE(report.find(module + "\t0x"), std::string::npos) << report;
     EXPECT_STREQ(crashContext(), ""); // this thread's context is its own
     DeleteFileW(rWide::Text(name).get());
+}
+
+namespace {
+rEvent waiting;
+std::atomic<bool> finish{false};
+// Spins in this program's own code (system code keeps no frame-pointer chain to walk).
+void waitForFinish(void*) {
+    waiting.set();
+    while (!finish.load()) {
+    }
+}
+} // namespace
+
+TEST_F(WindowsTest, SnapshotListsEveryThreadWithItsTimesAndFrames) {
+    char exe[MAX_PATH * 2];
+    char name[MAX_PATH * 2 + 8];
+    std::snprintf(exe, sizeof exe, "%s", moduleFileName().text());
+    ASSERT_TRUE(diagnosticFileName(exe, "snp", name, sizeof name));
+    DeleteFileW(rWide::Text(name).get());
+
+    rThread other;
+    const uint32_t otherId = other.start(waitForFinish, nullptr);
+    ASSERT_NE(otherId, 0u);
+    ASSERT_TRUE(waiting.wait(10000));
+    writeThreadSnapshot("windows test");
+    writeThreadSnapshot(nullptr);
+    finish = true;
+    EXPECT_FALSE(other.stop(true));
+
+    std::ifstream in(name, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileW(rWide::Text(name).get());
+    const std::string header = ">" + std::string(66, '#') + "\r\n>Threads stats ";
+    ASSERT_EQ(text.find(header), 0u) << text;
+    EXPECT_NE(text.find(">Reason: windows test\r\n>Threads count : "), std::string::npos);
+    EXPECT_NE(text.find(">Reason: not passed\r\n"), std::string::npos);
+
+    // Each snapshot has one block marked as the caller's, and a block of the spinning thread whose
+    // stack lies in this program.
+    char self[40], waiter[40];
+    std::snprintf(self, sizeof self, ">Thread handle : 0x%08X (*)\r\n", unsigned(threadId()));
+    std::snprintf(waiter, sizeof waiter, ">Thread handle : 0x%08X \r\n", unsigned(otherId));
+    const size_t second = text.find(header, 1);
+    ASSERT_NE(second, std::string::npos);
+    for (const std::string& snapshot : {text.substr(0, second), text.substr(second)}) {
+        EXPECT_NE(snapshot.find(self), std::string::npos) << snapshot;
+        const size_t block = snapshot.find(waiter);
+        ASSERT_NE(block, std::string::npos) << snapshot;
+        const size_t stack = snapshot.find("Call stack ---------------------------\r\n", block);
+        ASSERT_NE(stack, std::string::npos);
+        EXPECT_NE(snapshot.find(">Kernel   time : ", block), std::string::npos);
+        const std::string module = moduleFileName().getFileName().text();
+        const size_t next = snapshot.find(">=====", stack);
+        const std::string frames =
+            snapshot.substr(stack, next == std::string::npos ? next : next - stack);
+        EXPECT_NE(frames.find(module + "\t0x"), std::string::npos) << frames;
+    }
 }
