@@ -73,4 +73,41 @@ void Text::addDuration(uint64_t seconds) {
     addDecimal(int64_t(seconds % 60), 2);
 }
 
+void addSnapshotHeader(Text& out, const struct tm& now, const char* reason, uint32_t threads) {
+    out.add(">##################################################################\r\n"
+            ">Threads stats ");
+    out.addAsctime(now);
+    out.add(">Reason: ");
+    out.add(reason != nullptr ? reason : "not passed");
+    out.add("\r\n>Threads count : ");
+    out.addDecimal(threads);
+    out.add("\r\n");
+}
+
+void addThreadHeading(Text& out, uint32_t id, bool self, const struct tm& created,
+                      uint64_t kernelSeconds, uint64_t userSeconds) {
+    out.add(">==================================================================\r\n");
+    out.add(">Thread handle : 0x");
+    out.addHex(id, 8);
+    out.addChar(' ');
+    out.add(self ? "(*)" : "");
+    out.add("\r\n>Creation time : ");
+    out.addDecimal(created.tm_mday, 2);
+    out.addChar('.');
+    out.addDecimal(created.tm_mon + 1, 2);
+    out.addChar('.');
+    out.addDecimal(int64_t(created.tm_year) + 1900, 4);
+    out.addChar(' ');
+    out.addDecimal(created.tm_hour, 2);
+    out.addChar(':');
+    out.addDecimal(created.tm_min, 2);
+    out.addChar(':');
+    out.addDecimal(created.tm_sec, 2);
+    out.add("\r\n>Kernel   time : ");
+    out.addDuration(kernelSeconds);
+    out.add("\r\n>User     time : ");
+    out.addDuration(userSeconds);
+    out.add("\r\n>--------------------------- Call stack ---------------------------\r\n");
+}
+
 } // namespace rCrashShared

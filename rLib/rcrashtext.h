@@ -33,4 +33,12 @@ struct Text {
     void addDuration(uint64_t seconds);
 };
 
+// The thread snapshot's header: the local time now, the reason ("not passed" for none) and the
+// number of threads.
+void addSnapshotHeader(Text& out, const struct tm& now, const char* reason, uint32_t threads);
+// The heading lines of one thread's block in a snapshot: its id, the caller's marker, its
+// creation time (local calendar fields) and the seconds it ran in kernel and user mode.
+void addThreadHeading(Text& out, uint32_t id, bool self, const struct tm& created,
+                      uint64_t kernelSeconds, uint64_t userSeconds);
+
 } // namespace rCrashShared

@@ -43,28 +43,14 @@ bool addThreadBlock(Text& out, HANDLE thread, DWORD id, bool self) {
     if (!GetThreadTimes(thread, &created, &exited, &kernel, &user) ||
         !FileTimeToLocalFileTime(&created, &local) || !FileTimeToSystemTime(&local, &t))
         return false;
-    out.add(">==================================================================\r\n");
-    out.add(">Thread handle : 0x");
-    out.addHex(id, 8);
-    out.addChar(' ');
-    out.add(self ? "(*)" : "");
-    out.add("\r\n>Creation time : ");
-    out.addDecimal(t.wDay, 2);
-    out.addChar('.');
-    out.addDecimal(t.wMonth, 2);
-    out.addChar('.');
-    out.addDecimal(t.wYear, 4);
-    out.addChar(' ');
-    out.addDecimal(t.wHour, 2);
-    out.addChar(':');
-    out.addDecimal(t.wMinute, 2);
-    out.addChar(':');
-    out.addDecimal(t.wSecond, 2);
-    out.add("\r\n>Kernel   time : ");
-    out.addDuration(ticksOf(kernel) / 10000000u);
-    out.add("\r\n>User     time : ");
-    out.addDuration(ticksOf(user) / 10000000u);
-    out.add("\r\n>--------------------------- Call stack ---------------------------\r\n");
+    struct tm fields = {};
+    fields.tm_mday = t.wDay;
+    fields.tm_mon = t.wMonth - 1;
+    fields.tm_year = t.wYear - 1900;
+    fields.tm_hour = t.wHour;
+    fields.tm_min = t.wMinute;
+    fields.tm_sec = t.wSecond;
+    addThreadHeading(out, id, self, fields, ticksOf(kernel) / 10000000u, ticksOf(user) / 10000000u);
     return true;
 }
 
@@ -105,14 +91,7 @@ void writeThreadSnapshot(const char* reason) {
         struct tm local = {};
         localtime_r(&now, &local);
         Text out(s.text, sizeof s.text);
-        out.add(">##################################################################\r\n"
-                ">Threads stats ");
-        out.addAsctime(local);
-        out.add(">Reason: ");
-        out.add(reason != nullptr ? reason : "not passed");
-        out.add("\r\n>Threads count : ");
-        out.addDecimal(count);
-        out.add("\r\n");
+        addSnapshotHeader(out, local, reason, count);
         writeText(file, out);
         const DWORD self = GetCurrentThreadId();
         for (uint32_t i = 0; i < count; ++i) {

@@ -196,24 +196,25 @@ void accessViolation(void*) {
     *nowhere = 2;
 }
 
-std::string readReport() {
-    char exe[MAX_PATH * 2];
+// The name of this program's diagnostic file with extension ext, removed.
+std::string freshDiagnosticFile(const char* ext) {
     char name[MAX_PATH * 2 + 8];
-    rString module = moduleFileName();
-    std::snprintf(exe, sizeof exe, "%s", module.text());
-    if (!diagnosticFileName(exe, "err", name, sizeof name))
-        return "";
+    EXPECT_TRUE(diagnosticFileName(moduleFileName().text(), ext, name, sizeof name));
+    DeleteFileW(rWide::Text(name).get());
+    return name;
+}
+
+std::string readAndRemove(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileW(rWide::Text(name.c_str()).get());
+    return text;
 }
 } // namespace
 
 TEST_F(WindowsTest, FaultingThreadWritesACrashReportAndEndsAlone) {
-    char exe[MAX_PATH * 2];
-    char name[MAX_PATH * 2 + 8];
-    std::snprintf(exe, sizeof exe, "%s", moduleFileName().text());
-    ASSERT_TRUE(diagnosticFileName(exe, "err", name, sizeof name));
-    DeleteFileW(rWide::Text(name).get());
+    const std::string name = freshDiagnosticFile("err");
 
     crashQuiet = true;
     rThread thread;
@@ -224,7 +225,7 @@ TEST_F(WindowsTest, FaultingThreadWritesACrashReportAndEndsAlone) {
     EXPECT_FALSE(context.stop(true));
     crashQuiet = false;
 
-    const std::string report = readReport();
+    const std::string report = readAndRemove(name);
     EXPECT_NE(report.find(">Exception C0000005 at 0x"), std::string::npos) << report;
     EXPECT_NE(report.find(">windows fault test | "), std::string::npos) << report;
     EXPECT_NE(report.find(">-------------------- Call stack -+-------------------------\r\n"),
@@ -233,7 +234,6 @@ TEST_F(WindowsTest, FaultingThreadWritesACrashReportAndEndsAlone) {
     const std::string module = moduleFileName().getFileName().text();
     EXPECT_NE(report.find(module + "\t0x"), std::string::npos) << report;
     EXPECT_STREQ(crashContext(), ""); // this thread's context is its own
-    DeleteFileW(rWide::Text(name).get());
 }
 
 namespace {
@@ -248,11 +248,7 @@ void waitForFinish(void*) {
 } // namespace
 
 TEST_F(WindowsTest, SnapshotListsEveryThreadWithItsTimesAndFrames) {
-    char exe[MAX_PATH * 2];
-    char name[MAX_PATH * 2 + 8];
-    std::snprintf(exe, sizeof exe, "%s", moduleFileName().text());
-    ASSERT_TRUE(diagnosticFileName(exe, "snp", name, sizeof name));
-    DeleteFileW(rWide::Text(name).get());
+    const std::string name = freshDiagnosticFile("snp");
 
     rThread other;
     const uint32_t otherId = other.start(waitForFinish, nullptr);
@@ -263,10 +259,7 @@ TEST_F(WindowsTest, SnapshotListsEveryThreadWithItsTimesAndFrames) {
     finish = true;
     EXPECT_FALSE(other.stop(true));
 
-    std::ifstream in(name, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    DeleteFileW(rWide::Text(name).get());
+    const std::string text = readAndRemove(name);
     const std::string header = ">" + std::string(66, '#') + "\r\n>Threads stats ";
     ASSERT_EQ(text.find(header), 0u) << text;
     EXPECT_NE(text.find(">Reason: windows test\r\n>Threads count : "), std::string::npos);
