@@ -18,11 +18,15 @@ std::atomic<bool> crashQuiet{false};
 
 namespace {
 
+// How long a terminated thread may take to end before it is left.
+constexpr DWORD terminateWait = 1000;
+
 // Made by start, read by the new thread, freed by start once the thread has taken its contents
 // and published its id.
 struct StartBlock {
     rThreadFunction function;
     void* argument;
+    HANDLE started; // set by the new thread once it has published its id
     std::atomic<uint32_t> id{0};
 };
 
@@ -52,7 +56,7 @@ unsigned __stdcall threadProcedure(void* raw) {
     StartBlock* block = static_cast<StartBlock*>(raw);
     const Call call = {block->function, block->argument};
     block->id.store(threadId());
-    block->id.notify_one(); // the block is start's again from here
+    SetEvent(block->started); // the block is start's again from here
     if (rThreadStartHook hook = threadStartHook.load())
         hook();
     installCrashHandler(nullptr);
@@ -80,17 +84,24 @@ uint32_t rThread::start(rThreadFunction function, void* argument) {
     if (!rCHECK_TEXT("check(block!=NULL,erInsufMemory,NULL,sizeof(StartBlock))", memory != nullptr,
                      erInsufMemory, nullptr, uint32_t(sizeof(StartBlock))))
         return 0;
-    StartBlock* block = new (memory) StartBlock{function, argument};
-    const uintptr_t thread = _beginthreadex(nullptr, 0, threadProcedure, block, 0, nullptr);
+    // An event, not an atomic wait: the C++ library's waits on this platform may miss a wake-up.
+    StartBlock* block =
+        new (memory) StartBlock{function, argument, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    const uintptr_t thread = block->started != nullptr
+                                 ? _beginthreadex(nullptr, 0, threadProcedure, block, 0, nullptr)
+                                 : 0;
     if (!rCHECK_TEXT("check(handle!=NULL,erThread,\"Start\",GetLastError())", thread != 0, erThread,
                      "Start", uint32_t(GetLastError()))) {
+        if (block->started != nullptr)
+            CloseHandle(block->started);
         block->~StartBlock();
         memFree(block);
         running = false;
         return 0;
     }
-    block->id.wait(0);
+    WaitForSingleObject(block->started, INFINITE);
     id = block->id.load();
+    CloseHandle(block->started);
     block->~StartBlock();
     memFree(block);
     handle.store(thread);
@@ -117,8 +128,9 @@ bool rThread::stop(bool wait) {
         const HANDLE thread = threadOf(h);
         const DWORD r = WaitForSingleObject(thread, wait ? INFINITE : DWORD(threadStopWait));
         if (r == WAIT_TIMEOUT) {
+            // Killed, and given a bounded time to end; one that still has not ended is left.
             TerminateThread(thread, DWORD(threadKilledExitCode));
-            WaitForSingleObject(thread, INFINITE);
+            WaitForSingleObject(thread, terminateWait);
             killed = true;
             lastExitCode = threadKilledExitCode;
             if (rThreadEndHook hook = threadEndHook.load())
