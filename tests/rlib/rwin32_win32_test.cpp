@@ -286,3 +286,22 @@ TEST_F(WindowsTest, SnapshotListsEveryThreadWithItsTimesAndFrames) {
         EXPECT_NE(frames.find(module + "\t0x"), std::string::npos) << frames;
     }
 }
+
+// A directory link back to its parent is entered once: the walk knows directories by identity.
+TEST_F(WindowsTest, WalkEntersADirectoryReachedThroughALinkLoopOnce) {
+    ASSERT_TRUE(CreateDirectoryW((wide + L"\\a").c_str(), nullptr));
+    createWide(L"a\\game.sav", "s");
+    // Wine may answer success without making a link that can be followed.
+    const DWORD made = CreateSymbolicLinkW((wide + L"\\a\\loop").c_str(), (wide + L"\\a").c_str(),
+                                           SYMBOLIC_LINK_FLAG_DIRECTORY | 2 /* unelevated */)
+                           ? GetFileAttributesW((wide + L"\\a\\loop").c_str())
+                           : INVALID_FILE_ATTRIBUTES;
+    if (made == INVALID_FILE_ATTRIBUTES || (made & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        GTEST_SKIP() << "no directory link can be made and followed here";
+    rFileWalker walker((dir + "\\game.sav").c_str(), rDirScan::modeFiles);
+    std::set<std::string> found;
+    while (walker.next())
+        found.insert(walker.currentPath().text());
+    EXPECT_EQ(found, (std::set<std::string>{path("a\\game.sav")}));
+    EXPECT_EQ(walker.revisits(), 1u);
+}
