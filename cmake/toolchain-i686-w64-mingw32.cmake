@@ -1,9 +1,12 @@
 # cmake/toolchain-i686-w64-mingw32.cmake - cross-compiles the 32-bit Windows program with
 # mingw-w64 (posix thread model), linked statically so that tarvex.exe needs no DLL beside it.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+if(NOT TARVEX_MINGW_ARCH)
+  set(TARVEX_MINGW_ARCH i686)
+endif()
+set(CMAKE_SYSTEM_PROCESSOR ${TARVEX_MINGW_ARCH})
 
-set(TARVEX_MINGW_PREFIX i686-w64-mingw32)
+set(TARVEX_MINGW_PREFIX ${TARVEX_MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${TARVEX_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TARVEX_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARVEX_MINGW_PREFIX}-windres)

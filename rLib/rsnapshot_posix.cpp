@@ -153,28 +153,7 @@ bool threadTimes(uint32_t tid, time_t boot, ThreadTimes& out) {
 void addThreadBlock(rCrashShared::Text& out, uint32_t tid, bool self, const ThreadTimes& times) {
     struct tm created = {};
     localtime_r(&times.created, &created);
-    out.add(">==================================================================\r\n");
-    out.add(">Thread handle : 0x");
-    out.addHex(tid, 8);
-    out.addChar(' ');
-    out.add(self ? "(*)" : "");
-    out.add("\r\n>Creation time : ");
-    out.addDecimal(created.tm_mday, 2);
-    out.addChar('.');
-    out.addDecimal(created.tm_mon + 1, 2);
-    out.addChar('.');
-    out.addDecimal(int64_t(created.tm_year) + 1900, 4);
-    out.addChar(' ');
-    out.addDecimal(created.tm_hour, 2);
-    out.addChar(':');
-    out.addDecimal(created.tm_min, 2);
-    out.addChar(':');
-    out.addDecimal(created.tm_sec, 2);
-    out.add("\r\n>Kernel   time : ");
-    out.addDuration(times.kernel);
-    out.add("\r\n>User     time : ");
-    out.addDuration(times.user);
-    out.add("\r\n>--------------------------- Call stack ---------------------------\r\n");
+    rCrashShared::addThreadHeading(out, tid, self, created, times.kernel, times.user);
 }
 
 // The ids of the process's threads, in the order the system lists them.
@@ -213,14 +192,7 @@ void writeThreadSnapshot(const char* reason) {
         struct tm local = {};
         localtime_r(&now, &local);
         Text out(s.text, sizeof s.text);
-        out.add(">##################################################################\r\n"
-                ">Threads stats ");
-        out.addAsctime(local);
-        out.add(">Reason: ");
-        out.add(reason != nullptr ? reason : "not passed");
-        out.add("\r\n>Threads count : ");
-        out.addDecimal(ids.getCount());
-        out.add("\r\n");
+        addSnapshotHeader(out, local, reason, ids.getCount());
         writeAll(fd, out.data, out.length);
         const time_t boot = bootTime();
         const uint32_t self = uint32_t(gettid());

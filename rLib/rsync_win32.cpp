@@ -17,6 +17,7 @@ struct SharedLock {
 
 struct Waitable {
     HANDLE handle = nullptr;
+    uint32_t maximum = 1;
 };
 
 template <class T> T& object(rSyncStorage& storage) {
@@ -100,7 +101,10 @@ void rSharedLock::unlockWrite() {
 
 rSemaphore::rSemaphore(uint32_t count) {
     Waitable& w = *new (storage.bytes) Waitable;
-    w.handle = CreateSemaphoreW(nullptr, LONG(count), LONG(count), nullptr);
+    // The system refuses a maximum of 0, and a semaphore that was not created would let every
+    // wait through: a count of 0 is a semaphore of maximum 1 that is never released.
+    w.maximum = count;
+    w.handle = CreateSemaphoreW(nullptr, LONG(count), LONG(count > 0 ? count : 1), nullptr);
 }
 
 rSemaphore::~rSemaphore() {
@@ -114,8 +118,9 @@ bool rSemaphore::wait(uint32_t timeout) {
 }
 
 void rSemaphore::release() {
-    const HANDLE handle = object<Waitable>(storage).handle;
-    if (handle != nullptr)
+    const Waitable& w = object<Waitable>(storage);
+    const HANDLE handle = w.handle;
+    if (handle != nullptr && w.maximum > 0)
         ReleaseSemaphore(handle, 1, nullptr); // beyond the maximum: refused, nothing changes
 }
 

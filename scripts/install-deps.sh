@@ -4,6 +4,9 @@
 set -e
 if [ "$1" = windows ]; then
     pkgs="cmake make g++-mingw-w64-i686 googletest wine wine32:i386"
+    # A kernel without 32-bit support runs the tests as 64-bit programs under 64-bit Wine.
+    /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -e /usr/lib/wine/wine ] ||
+        pkgs="$pkgs g++-mingw-w64-x86-64 wine64"
 else
     pkgs="cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev \
 libgl1-mesa-dev fonts-liberation xvfb xauth"

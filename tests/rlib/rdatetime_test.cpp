@@ -1,7 +1,7 @@
 // tests/rlib/rdatetime_test.cpp - rDateTime: composing and recomputing the second count, the
 // leap-year rule, parsing, texts, numbers and the conversions to and from C calendar time.
 #include "rdatetime.h"
-#include "stream_testutil.h"
+#include "tempdir_testutil.h"
 
 #include <cstdlib>
 
@@ -108,8 +108,7 @@ TEST_F(DateTimeTest, CalendarTimeGoesThroughLocalTime) {
     EXPECT_STREQ(t.formatAs("%Y-%m-%d %H:%M:%S").text(), "2000-01-01 00:00:00");
     EXPECT_STREQ(t.formatAs(std::string(200, 'x').c_str()).text(), ""); // does not fit
 
-    setenv("TZ", "EST5", 1);
-    tzset();
+    setTimeZone("EST5");
     EXPECT_TRUE(t.setTimeT(946684800));
     EXPECT_STREQ(t.dateText().text(), "31.12.1999");
     EXPECT_STREQ(t.timeText().text(), "19:00:00");

@@ -4,7 +4,7 @@
 #include "rarray.h"
 #include "rdatetime.h"
 #include "rstream.h"
-#include "stream_testutil.h"
+#include "tempdir_testutil.h"
 
 TEST_F(StreamTest, ObjectArrayStoresErrorStatesAndLoadsThemBackAppended) {
     rObjArray stored;

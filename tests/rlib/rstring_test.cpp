@@ -22,7 +22,7 @@ TEST(rString, constructorsSizeTheBlockAndCopyTheSeparator) {
     EXPECT_EQ(empty.getLimit(), 128u);
     EXPECT_EQ(empty.getDelta(), 1024u);
     EXPECT_TRUE(empty.isEmpty());
-    EXPECT_EQ(empty.getSeparator(), '/');
+    EXPECT_EQ(empty.getSeparator(), rDefaultSeparator);
 
     const std::string long200(200, 'x');
     rString longText(long200.c_str());
@@ -62,7 +62,7 @@ TEST(rString, assignmentAndConcatenationKeepOneTerminator) {
     target = "plain text";
     EXPECT_EQ(target.getSeparator(), '\\'); // a text assignment keeps the style
     target = rString("other");
-    EXPECT_EQ(target.getSeparator(), '/'); // a string assignment copies it
+    EXPECT_EQ(target.getSeparator(), rDefaultSeparator); // a string assignment copies it
     target = static_cast<const char*>(nullptr);
     EXPECT_TRUE(target.isEmpty());
 

@@ -1,0 +1,59 @@
+// tests/rlib/tempdir_testutil.h - the portable fixture of the stream, file and date tests: a
+// fresh temporary directory, whole-file helpers and a fixed time zone.
+#pragma once
+
+#include "platform_testutil.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <random>
+#include <string>
+
+// A fresh directory below the temporary directory ($TMPDIR or /tmp on POSIX systems), removed
+// with its files at the end; the time zone is UTC.
+class StreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir.empty(); ++attempt) {
+            const std::filesystem::path candidate =
+                base / ("rstream-test-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                dir = candidate.string();
+        }
+        ASSERT_FALSE(dir.empty());
+        setTimeZone("UTC0");
+    }
+    void TearDown() override {
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
+        EXPECT_FALSE(error) << error.message();
+    }
+    std::string path(const char* name) const {
+        return (std::filesystem::path(dir) / name).string();
+    }
+
+public:
+    static void writeAll(const std::string& file, const std::string& bytes) {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    static std::string readAll(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Bytes 0, 1, 2, ... n-1 (mod 256).
+    static std::string counting(size_t n) {
+        std::string s(n, 0);
+        for (size_t i = 0; i < n; ++i)
+            s[i] = char(i);
+        return s;
+    }
+
+protected:
+    std::string dir;
+};
