@@ -3,7 +3,7 @@
 # `install-deps.sh windows` installs what the Windows build and its tests under Wine need.
 set -e
 if [ "$1" = windows ]; then
-    pkgs="cmake make g++-mingw-w64-i686 googletest wine wine32:i386"
+    pkgs="cmake make g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth"
     # A kernel without 32-bit support runs the tests as 64-bit programs under 64-bit Wine.
     /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -e /usr/lib/wine/wine ] ||
         pkgs="$pkgs g++-mingw-w64-x86-64 wine64"

@@ -33,6 +33,19 @@ for program in "$build"/tests/*_tests.exe; do
         timeout "${WINDOWS_TEST_TIMEOUT:-600}" "$wine" "./$(basename "$program")" --gtest_brief=1) ||
         status=1
 done
+# The dialog's tests need a display: a virtual one of their own.
+dialog="$build/tests/ui_win32_dialog.exe"
+if [ -f "$dialog" ]; then
+    echo "== $(basename "$dialog")"
+    if command -v xvfb-run >/dev/null 2>&1; then
+        (cd "$(dirname "$dialog")" &&
+            timeout "${WINDOWS_TEST_TIMEOUT:-600}" xvfb-run -a "$wine" "./$(basename "$dialog")" \
+                --gtest_brief=1) || status=1
+    else
+        echo "xvfb-run is missing: the dialog's tests cannot run" >&2
+        status=1
+    fi
+fi
 if [ "$found" = 0 ]; then
     echo "no test executables in $build/tests" >&2
     status=1
