@@ -1,15 +1,10 @@
 // tools/gamegen.cpp - game-directory generator: mods with descriptions, saves with a mod list at
 // offset 256008, broken saves, and known modification times.
 #include "gamegen.h"
+#include "gamegen_platform.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -101,10 +96,10 @@ std::string saveBytes(const Save& save) {
 
 bool writeFile(const std::string& path, const std::string& bytes, std::string* error) {
     std::error_code ec;
-    const fs::path p(path);
+    const fs::path p = nativePath(path);
     if (p.has_parent_path())
         fs::create_directories(p.parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
     if (!out) {
         setError(error, "cannot create " + path);
         return false;
@@ -119,7 +114,7 @@ bool writeFile(const std::string& path, const std::string& bytes, std::string* e
 }
 
 std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(nativePath(path), std::ios::binary);
     if (!in)
         return std::nullopt;
     std::string bytes;
@@ -133,27 +128,6 @@ std::optional<std::string> readFile(const std::string& path) {
     if (!in)
         return std::nullopt;
     return bytes;
-}
-
-bool setModTime(const std::string& path, int64_t seconds, long nanoseconds, std::string* error) {
-    struct timespec times[2];
-    times[0].tv_sec = time_t(seconds);
-    times[0].tv_nsec = nanoseconds;
-    times[1] = times[0];
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-        setError(error, "cannot set the time of " + path + ": " + std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-bool getModTime(const std::string& path, int64_t* seconds, long* nanoseconds) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        return false;
-    *seconds = int64_t(st.st_mtim.tv_sec);
-    *nanoseconds = st.st_mtim.tv_nsec;
-    return true;
 }
 
 bool writeSave(const std::string& programDirectory, const std::string& relativeDirectory,
@@ -204,7 +178,7 @@ bool makeDemo(const std::string& directory, std::string* error) {
         {"Tweaks", "Balance tweaks", false, false},
     };
     std::error_code ec;
-    fs::create_directories(directory, ec);
+    fs::create_directories(nativePath(directory), ec);
     if (ec) {
         setError(error, "cannot create " + directory + ": " + ec.message());
         return false;
@@ -294,22 +268,6 @@ bool makeTestGame(const std::string& directory, std::string* error) {
            writeFile(directory + "/save/Broken/Tiny/game.sav", tinyBytes, error) &&
            writeSave(directory, "save/Broken/Overcount", overcount, 1068387394, 0, error) &&
            writeSave(directory, "save/Broken/NoBlock", noBlock, 1068387394, 0, error);
-}
-
-std::string makeTempDirectory(const std::string& prefix) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    if (base.back() != '/')
-        base += '/';
-    std::string pattern = base + prefix + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        return std::string();
-    return pattern;
-}
-
-void removeTree(const std::string& directory) {
-    std::error_code ec;
-    fs::remove_all(directory, ec); // remove_all removes links, never what they point to
 }
 
 } // namespace gamegen

@@ -45,8 +45,8 @@ std::string saveBytes(const Save& save);
 // Bytes of the pattern at file offsets [0, 256008) for a seed (those saveBytes writes).
 uint8_t patternByte(uint32_t seed, uint32_t offset);
 
-// File helpers. Directories are created as needed. Times are seconds and nanoseconds since
-// 1970-01-01 UTC (negative seconds are before 1970).
+// File helpers; names are UTF-8 on every platform. Directories are created as needed. Times are
+// seconds and nanoseconds since 1970-01-01 UTC (negative seconds are before 1970).
 bool writeFile(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 std::optional<std::string> readFile(const std::string& path);
 bool setModTime(const std::string& path, int64_t seconds, long nanoseconds,
@@ -84,9 +84,17 @@ bool makeBenchFiles(const std::string& binaryPath, uint64_t binarySize, const st
 // the list, mirrored by the names below).
 bool makeTestGame(const std::string& directory, std::string* error = nullptr);
 
-// A fresh empty directory under $TMPDIR (or /tmp), named after prefix; empty on failure.
+// A fresh empty directory in the system's temporary directory ($TMPDIR or /tmp on POSIX), named
+// after prefix; empty on failure.
 std::string makeTempDirectory(const std::string& prefix);
+// Makes link a link to the directory target; false when the system refuses.
+bool makeDirectoryLink(const std::string& target, const std::string& link);
 // Removes a tree without following links.
 void removeTree(const std::string& directory);
+// The separator of the system's own path names: a slash on POSIX, a backslash on Windows (which
+// takes slashes too, but the library's paths there use backslashes).
+char pathSeparator();
+// Makes local time UTC for this process, so that labels do not depend on the machine.
+void useUtcTimeZone();
 
 } // namespace gamegen

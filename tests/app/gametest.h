@@ -4,8 +4,7 @@
 #include "gamegen.h"
 #include "rstring.h"
 
-#include <cstdlib>
-#include <ctime>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -13,14 +12,18 @@
 class GameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
+        gamegen::useUtcTimeZone();
         dir = gamegen::makeTempDirectory("tarvex-core-");
         ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { gamegen::removeTree(dir); }
 
-    std::string at(const std::string& relative) const { return dir + "/" + relative; }
+    // The path of a file in the game directory, with the system's own separators.
+    std::string at(const std::string& relative) const {
+        std::string path = dir + "/" + relative;
+        std::replace(path.begin(), path.end(), '/', gamegen::pathSeparator());
+        return path;
+    }
     std::string bytesOf(const std::string& relative) const {
         return gamegen::readFile(at(relative)).value_or("<missing>");
     }

@@ -1,6 +1,6 @@
-// tools/gamegen_bench.cpp - the benchmark games (mods at depths 1 to 4, saves with the full block,
-// many other files, optionally sparse) and the stream benchmark's files, written with plain calls
-// so that even 10,000 saves and 200,000 other files are made in seconds.
+// tools/gamegen_bench_posix.cpp - the benchmark games (mods at depths 1 to 4, saves with the full
+// block, many other files, optionally sparse) and the stream benchmark's files, written with plain
+// calls so that even 10,000 saves and 200,000 other files are made in seconds.
 #include "gamegen.h"
 
 #include <cerrno>
