@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -51,11 +52,11 @@ bool writeFully(int fd, const char* buffer, size_t n) {
 }
 
 // Copies exactly n bytes from the source's position; false when the source ends early.
-bool copyBytes(int source, int target, int64_t n, std::vector<char>& block) {
+bool copyBytes(int source, int target, int64_t n, char* block) {
     while (n > 0) {
-        const size_t chunk = n > int64_t(block.size()) ? block.size() : size_t(n);
-        const ssize_t k = rPosix::read(source, block.data(), chunk);
-        if (k <= 0 || !writeFully(target, block.data(), size_t(k)))
+        const size_t chunk = n > int64_t(copyBlockSize) ? copyBlockSize : size_t(n);
+        const ssize_t k = rPosix::read(source, block, chunk);
+        if (k <= 0 || !writeFully(target, block, size_t(k)))
             return false;
         n -= k;
     }
@@ -171,7 +172,7 @@ bool SaveGame::replaceFile() {
     Descriptor target(createScratch(path, temporary));
     if (target.fd < 0)
         return false;
-    std::vector<char> block(copyBlockSize);
+    const std::unique_ptr<char[]> block(new char[copyBlockSize]); // not zeroed: always read into
     std::vector<char> entries;
     char countBytes[4];
     storedList(countBytes, entries);
@@ -180,14 +181,14 @@ bool SaveGame::replaceFile() {
     times[0].tv_nsec = UTIME_OMIT; // the access time is the new file's own
     times[1].tv_sec = time_t(stamp.seconds);
     times[1].tv_nsec = long(stamp.nanoseconds);
-    const bool built = readFully(source.fd, block.data(), countOffset) &&
-                       writeFully(target.fd, block.data(), countOffset) &&
+    const bool built = readFully(source.fd, block.get(), countOffset) &&
+                       writeFully(target.fd, block.get(), countOffset) &&
                        writeFully(target.fd, countBytes, 4) &&
                        rPosix::lseek(source.fd, 8, SEEK_SET) == 8 &&
-                       copyBytes(source.fd, target.fd, entriesOffset - 8, block) &&
+                       copyBytes(source.fd, target.fd, entriesOffset - 8, block.get()) &&
                        writeFully(target.fd, entries.data(), entries.size()) &&
                        rPosix::lseek(source.fd, tailOffset, SEEK_SET) == tailOffset &&
-                       copyBytes(source.fd, target.fd, now.size - tailOffset, block) &&
+                       copyBytes(source.fd, target.fd, now.size - tailOffset, block.get()) &&
                        rPosix::fchmod(target.fd, mode_t(stamp.permissions)) == 0 &&
                        rPosix::futimens(target.fd, times) == 0 && rPosix::fsync(target.fd) == 0;
     if (!target.close() || !built) {
