@@ -36,7 +36,7 @@ bool SaveGame::readFile(const char* savePath, const ModList& mods) {
         }
         // The modification time as getTime gives it, from the status just taken.
         rDateTime fileTime{1901, 1, 1, 0, 0, 0};
-        if (ok)
+        if (ok && time_t(stamp.seconds) == stamp.seconds) // a narrow time_t would wrap
             fileTime.setTimeT(time_t(stamp.seconds));
         time = fileTime;
         adviseSparseReading(file);

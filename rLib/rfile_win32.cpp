@@ -171,8 +171,11 @@ bool rFile::deleteFile() {
 rDateTime rFile::getTime() {
     rDateTime time{1901, 1, 1, 0, 0, 0};
     BY_HANDLE_FILE_INFORMATION info;
-    if (descriptor != -1 && rWin32::fileInformation(handleOf(descriptor), info))
-        time.setTimeT(time_t(fromFileTime(info.ftLastWriteTime).seconds));
+    if (descriptor != -1 && rWin32::fileInformation(handleOf(descriptor), info)) {
+        const int64_t seconds = fromFileTime(info.ftLastWriteTime).seconds;
+        if (time_t(seconds) == seconds) // a 32-bit time_t would wrap later times into the range
+            time.setTimeT(time_t(seconds));
+    }
     return time;
 }
 

@@ -117,6 +117,10 @@ TEST_F(SaveGameTest, LabelShowsTimeGroupAndSlot) {
     ASSERT_TRUE(read(late, gamegen::Save::withNames({}, "", 1), "P/Late", 2240524800));
     EXPECT_STREQ(late.label().text(), "[1901/01/01 00:00:00 P] Late");
     EXPECT_EQ(late.stamp.seconds, 2240524800);
+    // Also one that a 32-bit time_t would wrap into the range (2139 to 2003).
+    SaveGame later;
+    ASSERT_TRUE(read(later, gamegen::Save::withNames({}, "", 1), "P/Later", 5363354690));
+    EXPECT_STREQ(later.label().text(), "[1901/01/01 00:00:00 P] Later");
 }
 
 TEST_F(SaveGameTest, EditingActsOnFirstOccurrenceAndMarksModified) {

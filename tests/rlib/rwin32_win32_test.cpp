@@ -182,6 +182,10 @@ TEST_F(WindowsTest, StreamRefusesDevicesAndDirectoriesAndKeepsExactTimes) {
     EXPECT_EQ(st.modificationTime.nanoseconds, 123456700);
     EXPECT_EQ(st.size, 3);
     EXPECT_FALSE(f.setTimes(atime, {-86400LL * 365 * 400, 0})); // before 1601
+    // A time after 2036 reads as the first day of 1901, also where time_t has 32 bits and would
+    // wrap 2139 into 2003.
+    ASSERT_TRUE(f.setTimes(atime, {5363354690LL, 0}));
+    EXPECT_EQ(f.getTime().number(), 19010101);
     ASSERT_TRUE(f.close());
 }
 
