@@ -11,9 +11,10 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tarvex}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" # no installer dialogs
 unset DISPLAY
-# The 32-bit loader where it runs, else the 64-bit one (for a 64-bit build).
+# The loader of the build's programs: the 64-bit one for a 64-bit build (its compiler is the
+# x86_64 one), else the 32-bit one.
 wine=wine
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
+if grep -q "x86_64-w64-mingw32" "$build/CMakeCache.txt" 2>/dev/null; then
     wine=/usr/lib/wine/wine64
     export WINELOADER=$wine
 fi

@@ -190,4 +190,83 @@ TEST_F(DialogTest, PaintDrawsTheCentredIconOnlyWhenMinimised) {
     EXPECT_EQ(dialog.OnQueryDragIcon(), static_cast<IconHandle>(&view));
 }
 
+using writefault::Reason;
+using writefault::Step;
+
+TEST_F(DialogFaultTest, OkWritesChangedSavesOnlyAndAFailureKeepsTheDialogOpen) {
+    const std::string before = bytesOf("save/P/Old/game.sav");
+    ASSERT_TRUE(start());
+    click(ModRows::installed, 0);
+    dialog.OnRemove();
+    writefault::failFrom(Step::replace, "", Reason::denied);
+    dialog.OnOK();
+    EXPECT_EQ(view.ended, -1);
+    EXPECT_EQ(view.errors, (Texts{"Error saving saves. May be share violation ?"}));
+    writefault::stop();
+    dialog.OnOK(); // the retry writes the save still marked
+    EXPECT_EQ(view.ended, 1);
+    EXPECT_EQ(bytesOf("save/P/New/game.sav").substr(gamegen::entriesOffset),
+              "\x14Mods\\Gamma\x12Mods\\betaT");
+    EXPECT_EQ(bytesOf("save/P/Old/game.sav"), before);
+    EXPECT_EQ(bytesOf("save/P/Old/game.bak"), "<missing>");
+}
+
+TEST_F(DialogFaultTest, SavesWithUnwrittenEditsAreBoldUntilWritten) {
+    ASSERT_TRUE(start());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(view.choices[size_t(i)].bold) << i;
+    SaveGame* first = saves.save(0);
+    SaveGame* second = saves.save(1);
+    editSave(second);
+    EXPECT_TRUE(bold(second));
+    editSave(first); // choosing another save keeps the mark of the edited one
+    EXPECT_TRUE(bold(first) && bold(second));
+    EXPECT_FALSE(bold(saves.save(2)));
+
+    // The first is written, the second fails: only the second stays bold.
+    writefault::failFrom(Step::replace, relativeDirectory(second), Reason::denied);
+    dialog.OnOK();
+    EXPECT_EQ(view.ended, -1);
+    EXPECT_FALSE(bold(first));
+    EXPECT_TRUE(bold(second));
+    EXPECT_EQ(view.details, (Texts{label(1) + ": permission denied."}));
+    writefault::stop();
+    dialog.OnOK();
+    EXPECT_EQ(view.ended, 1);
+    EXPECT_FALSE(bold(second));
+}
+
+TEST_F(DialogFaultTest, AFailedWriteNamesEachUnwrittenSaveWithItsReason) {
+    ASSERT_TRUE(start());
+    for (uint32_t i = 0; i < 3; ++i)
+        editSave(saves.save(i));
+    const std::string rest =
+        "\n" + label(1) + ": not written yet, because writing stops at the first failure.\n" +
+        label(2) + ": not written yet, because writing stops at the first failure.";
+    const struct {
+        Step step;
+        const char* path;
+        Reason reason;
+        const char* words;
+    } faults[] = {
+        {Step::replace, "", Reason::denied, "permission denied."},
+        {Step::write, "", Reason::diskFull, "the disk is full."},
+        {Step::create, ".new", Reason::readOnly, "the file system is read-only."},
+        {Step::flush, "", Reason::diskError, "the disk reported a read or write error."},
+    };
+    for (const auto& f : faults) {
+        writefault::failFrom(f.step, f.path, f.reason);
+        view.details.clear();
+        dialog.OnOK();
+        ASSERT_EQ(view.details.size(), 1u) << f.words;
+        EXPECT_EQ(view.details[0], label(0) + ": " + f.words + rest);
+    }
+    EXPECT_EQ(view.errors, Texts(4, "Error saving saves. May be share violation ?"));
+    writefault::stop();
+    dialog.OnOK();
+    EXPECT_EQ(view.ended, 1);
+    for (uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(saves.save(i)->modified, 0u);
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "dialog.h"
 #include "gametest.h"
+#include "writefault.h"
 
 #include <algorithm>
 #include <map>
@@ -186,3 +187,13 @@ protected:
 };
 
 using Texts = std::vector<std::string>;
+
+// Faults injected into the writer's calls are removed after each test, also after a failed
+// assertion.
+class DialogFaultTest : public DialogTest {
+protected:
+    void TearDown() override {
+        writefault::stop();
+        DialogTest::TearDown();
+    }
+};

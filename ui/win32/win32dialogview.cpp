@@ -48,6 +48,7 @@ int buttonOfKey(WPARAM key, bool control) {
 Win32DialogView::Win32DialogView(HINSTANCE instance) : module(instance) {}
 
 Win32DialogView::~Win32DialogView() {
+    deleteFonts();
     if (largeIcon != nullptr)
         DestroyIcon(largeIcon);
     if (smallIcon != nullptr)
@@ -99,6 +100,9 @@ INT_PTR Win32DialogView::run(ModManagerDialog& dialog, HWND owner) {
     tipRow[0] = tipRow[1] = -1;
     extras[0].clear();
     extras[1].clear();
+    choiceBold.clear();
+    drawn.clear();
+    deleteFonts(); // the controls that used them went with the dialog
     return result;
 }
 
@@ -109,6 +113,12 @@ INT_PTR CALLBACK Win32DialogView::dialogProc(HWND window, UINT message, WPARAM w
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         view->hwnd = window;
     }
+    // The owner-drawn controls ask for their entries' height while they are created, before
+    // the dialog is initialised.
+    if (message == WM_MEASUREITEM) {
+        measureEntry(window, *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return TRUE;
+    }
     auto* view = reinterpret_cast<Win32DialogView*>(GetWindowLongPtrW(window, DWLP_USER));
     return view != nullptr ? view->onMessage(message, wParam, lParam) : FALSE;
 }
@@ -117,6 +127,7 @@ INT_PTR Win32DialogView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         centre();
+        makeFonts();
         createTips();
         if (logic->OnInitDialog())
             return TRUE; // the focus goes to the first control, the save box
@@ -126,6 +137,14 @@ INT_PTR Win32DialogView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam));
         return TRUE;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlID != IDC_SAVES && item->CtlID != IDC_INSTALLED &&
+            item->CtlID != IDC_AVAILABLE)
+            return FALSE;
+        drawEntry(*item);
+        return TRUE;
+    }
     case WM_PAINT: {
         painting = true;
         logic->OnPaint();
@@ -185,7 +204,7 @@ void Win32DialogView::onCommand(int id, int code) {
             if (id == IDC_INSTALLED) {
                 const RowExtra* extra =
                     extraAt(ModRows::installed, selectedRow(ModRows::installed));
-                if (extra != nullptr && extra->missing)
+                if (extra != nullptr && extra->look == RowLook::missing)
                     SendMessageW(installed, LB_SETCURSEL, WPARAM(-1), 0);
             }
             handle(id == IDC_INSTALLED ? installed : available,
@@ -332,6 +351,8 @@ int Win32DialogView::addChoice(const char* text, SaveGame* record) {
     if (position < 0)
         return -1;
     SendMessageW(box, CB_SETITEMDATA, WPARAM(position), reinterpret_cast<LPARAM>(record));
+    if (size_t(position) <= choiceBold.size())
+        choiceBold.insert(choiceBold.begin() + position, false);
     return int(position);
 }
 
@@ -367,12 +388,23 @@ void Win32DialogView::deleteChoice(int position) {
         return;
     const bool wasChosen = chosenChoice() == position;
     SendMessageW(control(IDC_SAVES), CB_DELETESTRING, WPARAM(position), 0);
+    if (size_t(position) < choiceBold.size())
+        choiceBold.erase(choiceBold.begin() + position);
     if (wasChosen)
         choose(-1);
 }
 
-void Win32DialogView::setChoiceBold(int, bool) {
-    // The template's save box draws its entries itself, in one font.
+void Win32DialogView::setChoiceBold(int position, bool bold) {
+    if (position < 0 || size_t(position) >= choiceBold.size() ||
+        choiceBold[size_t(position)] == bold)
+        return;
+    choiceBold[size_t(position)] = bold;
+    HWND box = control(IDC_SAVES);
+    InvalidateRect(box, nullptr, TRUE);
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    if (GetComboBoxInfo(box, &parts) && parts.hwndList != nullptr) // the opened list
+        InvalidateRect(parts.hwndList, nullptr, TRUE);
 }
 
 int Win32DialogView::addRow(ModRows list, const char* text, ModInfo* record) {
@@ -423,11 +455,15 @@ void Win32DialogView::selectRow(ModRows list, int position) {
 }
 
 void Win32DialogView::setRowLook(ModRows list, int position, RowLook look) {
-    // The template's lists draw their rows themselves: a missing mod's row is only kept from
-    // being selected.
+    // A missing mod's row is also kept from being selected (see onCommand).
     std::vector<RowExtra>& all = extrasOf(list);
-    if (position >= 0 && size_t(position) < all.size())
-        all[size_t(position)].missing = look == RowLook::missing;
+    if (position < 0 || size_t(position) >= all.size() || all[size_t(position)].look == look)
+        return;
+    all[size_t(position)].look = look;
+    RECT row{};
+    if (SendMessageW(rows(list), LB_GETITEMRECT, WPARAM(position),
+                     reinterpret_cast<LPARAM>(&row)) != LB_ERR)
+        InvalidateRect(rows(list), &row, TRUE);
 }
 
 void Win32DialogView::setRowTip(ModRows list, int position, const char* text) {
@@ -522,4 +558,114 @@ void Win32DialogView::drawIcon(int x, int y, IconHandle icon) {
 
 void Win32DialogView::defaultPaint() {
     // The dialog's own painting runs when the paint message is left unhandled.
+}
+
+void Win32DialogView::measureEntry(HWND dialog, MEASUREITEMSTRUCT& item) {
+    // The save box's field keeps the height the box gives it.
+    if (item.CtlType == ODT_COMBOBOX && item.itemID == UINT(-1))
+        return;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(dialog);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ former = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    if (GetTextMetricsW(dc, &metrics) && metrics.tmHeight > 0)
+        item.itemHeight = UINT(metrics.tmHeight);
+    SelectObject(dc, former);
+    ReleaseDC(dialog, dc);
+}
+
+void Win32DialogView::makeFonts() {
+    deleteFonts();
+    HFONT base = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    LOGFONTW look{};
+    if (GetObjectW(base != nullptr ? base : GetStockObject(DEFAULT_GUI_FONT), sizeof look, &look) ==
+        0)
+        return;
+    LOGFONTW bold = look;
+    bold.lfWeight = FW_BOLD;
+    boldFont = CreateFontIndirectW(&bold);
+    look.lfItalic = TRUE;
+    italicFont = CreateFontIndirectW(&look);
+    look.lfStrikeOut = TRUE;
+    missingFont = CreateFontIndirectW(&look);
+}
+
+void Win32DialogView::deleteFonts() {
+    for (HFONT* font : {&boldFont, &italicFont, &missingFont}) {
+        if (*font != nullptr)
+            DeleteObject(*font);
+        *font = nullptr;
+    }
+}
+
+const Win32DialogView::EntryDrawing* Win32DialogView::lastDrawn(int controlId, int position) const {
+    const auto found = drawn.find({controlId, position});
+    return found != drawn.end() ? &found->second : nullptr;
+}
+
+void Win32DialogView::drawEntry(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    const bool focused = (item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT);
+    if (item.itemID == UINT(-1)) { // no entry: an empty list, or a save box with none chosen
+        FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_WINDOW));
+        if (focused)
+            DrawFocusRect(dc, &item.rcItem);
+        return;
+    }
+    const int position = int(item.itemID);
+    const bool combo = item.CtlType == ODT_COMBOBOX;
+    const LRESULT length =
+        SendMessageW(item.hwndItem, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, item.itemID, 0);
+    std::wstring text(length > 0 ? size_t(length) : 0, L'\0');
+    if (length > 0)
+        SendMessageW(item.hwndItem, combo ? CB_GETLBTEXT : LB_GETTEXT, item.itemID,
+                     reinterpret_cast<LPARAM>(text.data()));
+    // The look: an edited save in bold; a row of a mod the chosen save records in italic, one of
+    // a mod the game lacks in italic struck out and greyed (it is never selected).
+    HFONT font = nullptr;
+    bool greyed = (item.itemState & ODS_DISABLED) != 0;
+    if (combo) {
+        if (size_t(position) < choiceBold.size() && choiceBold[size_t(position)])
+            font = boldFont;
+    } else {
+        const ModRows list = item.CtlID == IDC_INSTALLED ? ModRows::installed : ModRows::available;
+        const RowExtra* extra = extraAt(list, position);
+        const RowLook look = extra != nullptr ? extra->look : RowLook::normal;
+        if (look == RowLook::recorded)
+            font = italicFont;
+        else if (look == RowLook::missing)
+            font = missingFont;
+        greyed = greyed || look == RowLook::missing;
+    }
+    if (font == nullptr)
+        font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const int saved = SaveDC(dc);
+    SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    SetTextColor(dc, GetSysColor(greyed     ? COLOR_GRAYTEXT
+                                 : selected ? COLOR_HIGHLIGHTTEXT
+                                            : COLOR_WINDOWTEXT));
+    if (font != nullptr)
+        SelectObject(dc, font);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &item.rcItem, nullptr, 0, nullptr); // the background
+    RECT area = item.rcItem;
+    area.left += 2;
+    DrawTextW(dc, text.c_str(), int(text.size()), &area, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    // What was drawn, as the drawing context has it.
+    EntryDrawing look;
+    LOGFONTW used{};
+    if (GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof used, &used) != 0) {
+        look.bold = used.lfWeight >= FW_BOLD;
+        look.italic = used.lfItalic != 0;
+        look.strikeOut = used.lfStrikeOut != 0;
+    }
+    look.text = GetTextColor(dc);
+    look.background = GetBkColor(dc);
+    drawn[{int(item.CtlID), combo && (item.itemState & ODS_COMBOBOXEDIT) ? fieldEntry : position}] =
+        look;
+    if (focused)
+        DrawFocusRect(dc, &item.rcItem);
+    RestoreDC(dc, saved);
 }

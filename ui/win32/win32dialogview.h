@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Win32DialogView : public DialogView {
@@ -27,6 +29,19 @@ public:
     // Texts from the logic: UTF-8 where they are valid UTF-8, else code page 1251 (the names the
     // library takes from the file system are 1251 on Windows), each byte by our own table.
     static std::wstring wideText(const char* text);
+
+    // How an entry was last drawn, read back from the drawing context at the time: the save box's
+    // entries (its field as position fieldEntry) and the rows of the two lists.
+    struct EntryDrawing {
+        bool bold = false;
+        bool italic = false;
+        bool strikeOut = false;
+        COLORREF text = 0;
+        COLORREF background = 0;
+    };
+    static constexpr int fieldEntry = -1;
+    // Null when the entry has not been drawn since the dialog opened.
+    const EntryDrawing* lastDrawn(int controlId, int position) const;
 
     // DialogView
     int addChoice(const char* text, SaveGame* record) override;
@@ -76,6 +91,12 @@ private:
     void centre();
     // Starts painting on the first drawing call of a paint message.
     HDC paintContext();
+    // Owner drawing: the fonts made once from the dialog's, and an entry drawn in its look.
+    void makeFonts();
+    void deleteFonts();
+    void drawEntry(const DRAWITEMSTRUCT& item);
+    // The height of an entry: that of the dialog's font, as the plain controls have it.
+    static void measureEntry(HWND dialog, MEASUREITEMSTRUCT& item);
 
     HINSTANCE module;
     HWND hwnd = nullptr;
@@ -87,7 +108,7 @@ private:
     HICON smallIcon = nullptr;
     // What the lists know of each row beyond its text, in row order.
     struct RowExtra {
-        bool missing = false; // names a mod the game lacks: never selected
+        RowLook look = RowLook::normal; // missing: names a mod the game lacks, never selected
         std::wstring tip;
     };
     std::vector<RowExtra> extras[2];
@@ -100,6 +121,12 @@ private:
     HWND tips = nullptr;
     int tipRow[2] = {-1, -1}; // the row whose tip shows, per list
     int lastInstalledSelection = -1;
+    std::vector<bool> choiceBold; // per save box entry: the save has unwritten edits
+    // The dialog's font in bold, in italic, and in italic struck out.
+    HFONT boldFont = nullptr;
+    HFONT italicFont = nullptr;
+    HFONT missingFont = nullptr;
+    std::map<std::pair<int, int>, EntryDrawing> drawn; // by control id and position
     // Painting (while a paint message is handled).
     bool painting = false;
     PAINTSTRUCT paint{};

@@ -183,6 +183,14 @@ TEST_F(DialogWin32Test, TheTemplateHasItsCaptionControlsPlacesStylesAndOrder) {
         const LONG combo = GetWindowLongW(view.control(IDC_SAVES), GWL_STYLE);
         EXPECT_EQ(combo & 3, CBS_DROPDOWNLIST);
         EXPECT_TRUE(combo & CBS_SORT);
+        // The save box and the lists draw their entries themselves and keep their texts.
+        EXPECT_EQ(combo & (CBS_OWNERDRAWFIXED | CBS_HASSTRINGS),
+                  CBS_OWNERDRAWFIXED | CBS_HASSTRINGS);
+        for (int id : {IDC_INSTALLED, IDC_AVAILABLE})
+            EXPECT_EQ(GetWindowLongW(view.control(id), GWL_STYLE) &
+                          (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS),
+                      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS)
+                << id;
         EXPECT_FALSE(GetWindowLongW(view.control(IDC_INSTALLED), GWL_STYLE) & LBS_SORT);
         EXPECT_TRUE(GetWindowLongW(view.control(IDC_AVAILABLE), GWL_STYLE) & LBS_SORT);
         EXPECT_EQ(GetWindowLongW(view.control(IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
@@ -361,6 +369,72 @@ TEST_F(DialogWin32Test, WithoutASaveDirectoryTheLoadErrorShowsAndEnterCloses) {
     });
     EXPECT_EQ(shown, L"Error load saves. Run this program from game directory.");
     EXPECT_EQ(result, IDOK);
+}
+
+TEST_F(DialogWin32Test, EditedSavesAreDrawnBoldRecordedModsItalicAndMissingOnesStruckOutGrey) {
+    writeBytes(savePath(), saveBytes({"Mods\\Alpha", "Gone\\Mod"}));
+    // Draws a control now and gives how its entry was drawn.
+    const auto drawnNow = [this](int id, int position) {
+        RedrawWindow(view.control(id), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const Win32DialogView::EntryDrawing* look = view.lastDrawn(id, position);
+        EXPECT_NE(look, nullptr) << id << " " << position;
+        return look != nullptr ? *look : Win32DialogView::EntryDrawing{};
+    };
+    const COLORREF plainText = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF greyText = GetSysColor(COLOR_GRAYTEXT);
+    ASSERT_NE(plainText, greyText);
+    const INT_PTR result = run({
+        [] {}, // the dialog shows once its message queue is idle
+        [&] {
+            ASSERT_TRUE(IsWindowVisible(view.window()));
+            auto row = drawnNow(IDC_INSTALLED, 0); // Alpha: plain
+            EXPECT_FALSE(row.bold || row.italic || row.strikeOut);
+            EXPECT_EQ(row.text, plainText);
+            row = drawnNow(IDC_INSTALLED, 1); // a mod the game lacks
+            EXPECT_TRUE(row.italic && row.strikeOut);
+            EXPECT_EQ(row.text, greyText);
+            row = drawnNow(IDC_AVAILABLE, 0); // Alpha, recorded in the save
+            EXPECT_TRUE(row.italic);
+            EXPECT_FALSE(row.strikeOut || row.bold);
+            EXPECT_EQ(row.text, plainText);
+            row = drawnNow(IDC_AVAILABLE, 1); // Beta, not recorded
+            EXPECT_FALSE(row.italic || row.strikeOut);
+            EXPECT_FALSE(drawnNow(IDC_SAVES, Win32DialogView::fieldEntry).bold);
+            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+            press(VK_HOME);
+        },
+        [&] {
+            // The selected row shows as selected, in its own font.
+            const auto row = drawnNow(IDC_INSTALLED, 0);
+            EXPECT_EQ(row.background, GetSysColor(COLOR_HIGHLIGHT));
+            EXPECT_EQ(row.text, GetSysColor(COLOR_HIGHLIGHTTEXT));
+            EXPECT_FALSE(row.italic);
+            EXPECT_EQ(drawnNow(IDC_INSTALLED, 1).background, GetSysColor(COLOR_WINDOW));
+            press(VK_DELETE); // the save is edited now
+        },
+        [&] {
+            EXPECT_TRUE(drawnNow(IDC_SAVES, Win32DialogView::fieldEntry).bold);
+            const auto row = drawnNow(IDC_INSTALLED, 0); // the missing mod moved up
+            EXPECT_TRUE(row.italic && row.strikeOut);
+            EXPECT_FALSE(drawnNow(IDC_AVAILABLE, 0).italic); // Alpha is no longer recorded
+            SendMessageW(view.control(IDC_SAVES), CB_SHOWDROPDOWN, TRUE, 0);
+        },
+        [&] {
+            // The opened list draws the edited save's entry in bold too.
+            COMBOBOXINFO parts{};
+            parts.cbSize = sizeof parts;
+            ASSERT_TRUE(GetComboBoxInfo(view.control(IDC_SAVES), &parts));
+            RedrawWindow(parts.hwndList, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            const Win32DialogView::EntryDrawing* entry = view.lastDrawn(IDC_SAVES, 0);
+            ASSERT_NE(entry, nullptr);
+            EXPECT_TRUE(entry->bold);
+            SendMessageW(view.control(IDC_SAVES), CB_SHOWDROPDOWN, FALSE, 0);
+            press(VK_ESCAPE);
+        },
+    });
+    EXPECT_EQ(result, IDCANCEL);
 }
 
 BOOL CALLBACK findTips(HWND window, LPARAM found) {
