@@ -9,7 +9,7 @@ BENCH_BUILD ?= build-bench
 # The 32-bit Windows program and its tests, cross-compiled with mingw-w64 and run under Wine.
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all deps configure build test demo screenshot bench gbench fuzz windows windows-test clean
+.PHONY: all deps configure build test demo screenshot bench gbench fuzz windows windows-test windows-test-emulated clean
 
 all: build
 
@@ -69,6 +69,11 @@ windows-test:
 	    $(MAKE) windows WINDOWS_ARCH=x86_64 WINDOWS_BUILD=$(WINDOWS_BUILD)64 && \
 	    sh scripts/windows-test.sh $(WINDOWS_BUILD)64; \
 	fi
+
+# The 32-bit test programs through qemu's user-mode emulation, suite by suite, where the kernel
+# cannot run 32-bit code (root; see the script for what the emulator cannot run).
+windows-test-emulated: windows
+	sh scripts/windows-test-emulated.sh $(WINDOWS_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD) $(WINDOWS_BUILD)64 build-san build-fuzz demo
