@@ -1,10 +1,9 @@
 // app/savewriter_win32.cpp - the Windows side of writing a save: the file's stamp, and the
 // replacement of game.sav through a flushed temporary file so that a good copy exists at every
-// step; the system calls go through a layer a test can make fail.
+// step; the system calls go through the library's Windows call layer, which a test can make fail.
 #include "savegame.h"
-#include "savewin32.h"
 
-#include "rcodepage.h"
+#include "rwin32.h"
 
 #include <cerrno>
 #include <string>
@@ -13,118 +12,7 @@
 #undef R_MODULE
 #define R_MODULE "app/savegame"
 
-namespace saveWin32 {
-
 namespace {
-FaultHook faultHook = nullptr;
-
-// True when the hook lets the call run; otherwise the call's error is set.
-bool allowed(Call call, const wchar_t* path) {
-    if (faultHook == nullptr)
-        return true;
-    const DWORD error = faultHook(call, path);
-    if (error == 0)
-        return true;
-    SetLastError(error);
-    return false;
-}
-} // namespace
-
-FaultHook setFaultHook(FaultHook hook) {
-    const FaultHook previous = faultHook;
-    faultHook = hook;
-    return previous;
-}
-
-HANDLE open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) {
-    if (!allowed(Call::open, path))
-        return INVALID_HANDLE_VALUE;
-    return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-bool read(HANDLE file, void* buffer, DWORD n, DWORD& got) {
-    got = 0;
-    return allowed(Call::read, nullptr) && ReadFile(file, buffer, n, &got, nullptr) != FALSE;
-}
-
-bool write(HANDLE file, const void* buffer, DWORD n) {
-    if (!allowed(Call::write, nullptr))
-        return false;
-    const char* bytes = static_cast<const char*>(buffer);
-    while (n > 0) {
-        DWORD done = 0;
-        if (WriteFile(file, bytes, n, &done, nullptr) == FALSE || done == 0) {
-            if (GetLastError() == ERROR_SUCCESS)
-                SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        bytes += done;
-        n -= done;
-    }
-    return true;
-}
-
-bool seek(HANDLE file, int64_t offset) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = offset;
-    return allowed(Call::seek, nullptr) &&
-           SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) != FALSE;
-}
-
-bool info(HANDLE file, BY_HANDLE_FILE_INFORMATION& out) {
-    return allowed(Call::info, nullptr) && GetFileInformationByHandle(file, &out) != FALSE;
-}
-
-bool flush(HANDLE file) {
-    return allowed(Call::flush, nullptr) && FlushFileBuffers(file) != FALSE;
-}
-
-bool setTime(HANDLE file, const FILETIME& modified) {
-    return allowed(Call::setTime, nullptr) &&
-           SetFileTime(file, nullptr, nullptr, &modified) != FALSE;
-}
-
-bool close(HANDLE file) {
-    // The handle is closed whatever the hook says: only the outcome is changed.
-    const bool closed = CloseHandle(file) != FALSE;
-    return allowed(Call::close, nullptr) && closed;
-}
-
-bool move(const wchar_t* from, const wchar_t* to, DWORD flags) {
-    return allowed(Call::move, from) && MoveFileExW(from, to, flags) != FALSE;
-}
-
-bool link(const wchar_t* name, const wchar_t* existing) {
-    return allowed(Call::link, name) && CreateHardLinkW(name, existing, nullptr) != FALSE;
-}
-
-bool remove(const wchar_t* path) {
-    return allowed(Call::remove, path) && DeleteFileW(path) != FALSE;
-}
-
-DWORD attributes(const wchar_t* path) {
-    return allowed(Call::attributes, path) ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
-}
-
-bool setAttributes(const wchar_t* path, DWORD value) {
-    return allowed(Call::attributes, path) && SetFileAttributesW(path, value) != FALSE;
-}
-
-bool find(const wchar_t* path, WIN32_FIND_DATAW& out) {
-    if (!allowed(Call::find, path))
-        return false;
-    HANDLE search = FindFirstFileW(path, &out);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
-
-} // namespace saveWin32
-
-namespace {
-
-namespace sys = saveWin32;
 
 // Large enough for the whole block before the entries in one call.
 constexpr DWORD copyBlockSize = 262144;
@@ -143,7 +31,7 @@ public:
     bool close() {
         if (!valid())
             return true;
-        const bool closed = sys::close(handle);
+        const bool closed = rWin32::closeHandle(handle);
         handle = INVALID_HANDLE_VALUE;
         return closed;
     }
@@ -152,10 +40,7 @@ public:
 
 // A name of the library (code page 1251) as the system's wide name, by our own table.
 std::wstring wideName(const rString& name) {
-    std::wstring out;
-    for (uint32_t i = 0; i < name.length(); ++i)
-        out += wchar_t(cp1251ToUnicode(static_cast<unsigned char>(name.text()[i])));
-    return out;
+    return rWide::Text(name.text()).get();
 }
 
 // The system's error code as the error number the dialog puts into words.
@@ -223,10 +108,19 @@ FILETIME fileTimeOf(const SaveGame::FileStamp& stamp) {
     return out;
 }
 
+bool seek(HANDLE file, int64_t offset) {
+    int64_t position = 0;
+    return rWin32::setFilePointer(file, offset, FILE_BEGIN, position);
+}
+
+bool setTime(HANDLE file, const FILETIME& modified) {
+    return rWin32::setFileTime(file, nullptr, &modified);
+}
+
 bool readFully(HANDLE file, char* buffer, DWORD n) {
     while (n > 0) {
         DWORD got = 0;
-        if (!sys::read(file, buffer, n, got))
+        if (!rWin32::readFile(file, buffer, n, got))
             return false;
         if (got == 0) {
             SetLastError(ERROR_HANDLE_EOF);
@@ -243,13 +137,13 @@ bool copyBytes(HANDLE source, HANDLE target, int64_t n, std::vector<char>& block
     while (n > 0) {
         const DWORD chunk = n > int64_t(block.size()) ? DWORD(block.size()) : DWORD(n);
         DWORD got = 0;
-        if (!sys::read(source, block.data(), chunk, got))
+        if (!rWin32::readFile(source, block.data(), chunk, got))
             return false;
         if (got == 0) {
             SetLastError(ERROR_HANDLE_EOF);
             return false;
         }
-        if (!sys::write(target, block.data(), got))
+        if (!rWin32::writeFile(target, block.data(), got))
             return false;
         n -= got;
     }
@@ -266,7 +160,8 @@ std::wstring scratchName(const std::wstring& name, unsigned attempt) {
 HANDLE createScratch(const std::wstring& path, std::wstring& created) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         created = scratchName(path, attempt);
-        HANDLE file = sys::open(created.c_str(), GENERIC_WRITE, 0, CREATE_NEW);
+        HANDLE file = rWin32::createFile(created.c_str(), GENERIC_WRITE, 0, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }
@@ -278,7 +173,7 @@ HANDLE createScratch(const std::wstring& path, std::wstring& created) {
 bool linkScratch(const std::wstring& path, const std::wstring& beside, std::wstring& created) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         created = scratchName(beside, attempt);
-        if (sys::link(created.c_str(), path.c_str()))
+        if (rWin32::createHardLink(created.c_str(), path.c_str()))
             return true;
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
             return false;
@@ -293,10 +188,10 @@ constexpr DWORD replacing = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 // never outlives the call (after a real move it no longer exists, and removing it changes
 // nothing).
 bool moveLink(const std::wstring& from, const std::wstring& to) {
-    const bool moved = sys::move(from.c_str(), to.c_str(), replacing);
+    const bool moved = rWin32::moveFile(from.c_str(), to.c_str(), replacing);
     const DWORD error = GetLastError();
-    if (sys::attributes(from.c_str()) != INVALID_FILE_ATTRIBUTES)
-        sys::remove(from.c_str());
+    if (rWin32::getFileAttributes(from.c_str()) != INVALID_FILE_ATTRIBUTES)
+        rWin32::deleteFile(from.c_str());
     SetLastError(error);
     return moved;
 }
@@ -305,8 +200,11 @@ bool moveLink(const std::wstring& from, const std::wstring& to) {
 // matches names in any letter case), else the name itself.
 std::wstring backupName(const std::wstring& directory, const std::wstring& wanted) {
     WIN32_FIND_DATAW found;
-    if (!sys::find(wanted.c_str(), found) ||
-        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    HANDLE search = rWin32::findFirstFile(wanted.c_str(), found);
+    if (search == INVALID_HANDLE_VALUE)
+        return wanted;
+    rWin32::findClose(search);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return wanted;
     return directory + found.cFileName;
 }
@@ -314,7 +212,7 @@ std::wstring backupName(const std::wstring& directory, const std::wstring& wante
 // Removes a file of our own, keeping the error that made us give up.
 void discard(const std::wstring& name) {
     const DWORD error = GetLastError();
-    sys::remove(name.c_str());
+    rWin32::deleteFile(name.c_str());
     SetLastError(error);
 }
 
@@ -323,12 +221,13 @@ void discard(const std::wstring& name) {
 bool SaveGame::replaceFile() {
     const std::wstring savePath = wideName(path);
     // 1. The file must be the one that was read; nobody may write it while it is copied.
-    Handle source(sys::open(savePath.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    Handle source(rWin32::createFile(savePath.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL));
     if (!source.valid())
         return fail();
     BY_HANDLE_FILE_INFORMATION information;
     FileStamp now;
-    if (!sys::info(source.handle, information))
+    if (!rWin32::fileInformation(source.handle, information))
         return fail();
     if (!stampOf(information, now)) {
         writeFailure = WriteFailure::changedOnDisk;
@@ -354,13 +253,14 @@ bool SaveGame::replaceFile() {
     storedList(countBytes, entries);
     // The time is set after the last write, so that nothing moves it again.
     const bool built = readFully(source.handle, block.data(), countOffset) &&
-                       sys::write(target.handle, block.data(), countOffset) &&
-                       sys::write(target.handle, countBytes, 4) && sys::seek(source.handle, 8) &&
+                       rWin32::writeFile(target.handle, block.data(), countOffset) &&
+                       rWin32::writeFile(target.handle, countBytes, 4) && seek(source.handle, 8) &&
                        copyBytes(source.handle, target.handle, entriesOffset - 8, block) &&
-                       sys::write(target.handle, entries.data(), DWORD(entries.size())) &&
-                       sys::seek(source.handle, tailOffset) &&
+                       rWin32::writeFile(target.handle, entries.data(), DWORD(entries.size())) &&
+                       seek(source.handle, tailOffset) &&
                        copyBytes(source.handle, target.handle, now.size - tailOffset, block) &&
-                       sys::setTime(target.handle, fileTimeOf(stamp)) && sys::flush(target.handle);
+                       setTime(target.handle, fileTimeOf(stamp)) &&
+                       rWin32::flushFileBuffers(target.handle);
     if (!built) {
         const DWORD error = GetLastError();
         target.close();
@@ -382,25 +282,27 @@ bool SaveGame::replaceFile() {
          FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     const DWORD writable = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
-    if (!sys::setAttributes(temporary.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
+    if (!rWin32::setFileAttributes(temporary.c_str(),
+                                   writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
         discard(temporary);
         return fail();
     }
-    const DWORD backupAttributes = sys::attributes(backup.c_str());
+    const DWORD backupAttributes = rWin32::getFileAttributes(backup.c_str());
     if (backupAttributes != INVALID_FILE_ATTRIBUTES &&
         (backupAttributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-        !sys::setAttributes(backup.c_str(), backupAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+        !rWin32::setFileAttributes(backup.c_str(),
+                                   backupAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
         discard(temporary);
         return fail();
     }
-    if (readOnly &&
-        !sys::setAttributes(savePath.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
+    if (readOnly && !rWin32::setFileAttributes(savePath.c_str(),
+                                               writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
         discard(temporary);
         return fail();
     }
     const auto restoreAttributes = [&](const std::wstring& name) {
         if (readOnly)
-            sys::setAttributes(name.c_str(), attributes);
+            rWin32::setFileAttributes(name.c_str(), attributes);
     };
 
     // 3. game.bak becomes the former file, then the new file becomes game.sav. With hard links
@@ -408,20 +310,20 @@ bool SaveGame::replaceFile() {
     std::wstring linkName;
     if (linkScratch(savePath, backup, linkName)) {
         if (!moveLink(linkName, backup) ||
-            !sys::move(temporary.c_str(), savePath.c_str(), replacing)) {
+            !rWin32::moveFile(temporary.c_str(), savePath.c_str(), replacing)) {
             restoreAttributes(savePath);
             discard(temporary);
             return fail();
         }
     } else {
-        if (!sys::move(savePath.c_str(), backup.c_str(), replacing)) {
+        if (!rWin32::moveFile(savePath.c_str(), backup.c_str(), replacing)) {
             restoreAttributes(savePath);
             discard(temporary);
             return fail();
         }
-        if (!sys::move(temporary.c_str(), savePath.c_str(), replacing)) {
+        if (!rWin32::moveFile(temporary.c_str(), savePath.c_str(), replacing)) {
             const DWORD error = GetLastError();
-            sys::move(backup.c_str(), savePath.c_str(), replacing);
+            rWin32::moveFile(backup.c_str(), savePath.c_str(), replacing);
             restoreAttributes(savePath);
             SetLastError(error);
             discard(temporary);

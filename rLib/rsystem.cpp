@@ -8,23 +8,10 @@
 #include "rscratch.h"
 #include "rstream.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #define R_MODULE "rLib/rsystem"
-
-#ifndef TARVEX_VERSION
-#define TARVEX_VERSION ""
-#endif
-
-rString windowsDirectory() {
-    return rString();
-}
-rString systemDirectory() {
-    return rString();
-}
-bool specialFolder(rString&, int) {
-    return false;
-}
 
 rString uniqueTempName(const char* directory, const char* extension) {
     rString dir;
@@ -196,7 +183,7 @@ bool resourceToFile(uint32_t id, const char* resGroup, const char* filename) {
     if (resGroup == nullptr || filename == nullptr)
         return false;
     rResourceData data;
-    if (!findResource(id, resGroup, data))
+    if (!rSystemPlatform::programResource(id, resGroup, data))
         return false;
     rFile file(-1, 0x10000);
     if (!file.open(filename, rFile::modeRewrite))
@@ -207,23 +194,24 @@ bool resourceToFile(uint32_t id, const char* resGroup, const char* filename) {
     return written && closed;
 }
 
-void* shellIcon(const char*, bool) {
-    return nullptr;
-}
-
 void versionInfo(rString& version, rString& specialBuild, int32_t& privateBuild) {
     version.clear();
     specialBuild.clear();
     privateBuild = 0;
-    const char* product = TARVEX_VERSION;
-    const size_t n = std::strlen(product);
-    if (n == 0)
-        return;
-    char text[5] = {0, 0, 0, 0, 0};
-    std::memcpy(text, product, n < 4 ? n : 4);
-    if (n > 2 && text[1] == ',')
-        text[1] = '.'; // "1,02" reads as 1.02
-    version = text;
+    rString product;
+    if (rSystemPlatform::versionEntry("ProductVersion", product) && !product.isEmpty()) {
+        char text[5] = {0, 0, 0, 0, 0};
+        std::memcpy(text, product.text(), product.length() < 4 ? product.length() : 4);
+        if (product.length() > 2 && text[1] == ',')
+            text[1] = '.'; // "1,02" reads as 1.02
+        version = text;
+    }
+    rString special;
+    if (rSystemPlatform::versionEntry("SpecialBuild", special))
+        specialBuild = special;
+    rString build;
+    if (rSystemPlatform::versionEntry("PrivateBuild", build))
+        privateBuild = int32_t(std::atol(build.text()));
 }
 
 // --- paths ---

@@ -8,13 +8,19 @@
 
 #include <cstdint>
 
+struct rResourceData;
+
 // Directories. Results that name a directory end with a separator.
-rString tempDirectory();                     // $TMPDIR when it names a directory, else /tmp/
-rString moduleFileName();                    // the running executable
-rString workingDirectory();                  // the current directory
-rString windowsDirectory();                  // empty where the system has none
-rString systemDirectory();                   // empty where the system has none
-bool specialFolder(rString& out, int csidl); // false where the system has no shell folders
+rString tempDirectory(); // $TMPDIR when it names a directory, else /tmp/
+// The running executable; on Windows its short name where the long one has characters without
+// a 1251 form, and empty where the short one has such characters too.
+rString moduleFileName();
+rString workingDirectory(); // the current directory
+rString windowsDirectory(); // empty where the system has none
+rString systemDirectory();  // empty where the system has none
+// The path (no trailing separator) of the shell folder with this CSIDL number; false, with out
+// unchanged, where the system has no shell folders or the folder's name has no 1251 form.
+bool specialFolder(rString& out, int csidl);
 
 // A file name that does not exist at the moment of the call: directory (default: the
 // per-process directory below tempDirectory(), created when missing), then the thread id and
@@ -56,11 +62,14 @@ private:
 const char* argument(uint32_t i);
 uint32_t argumentCount();
 
-// Writes the program's resource (id, group) to filename.
+// Writes the program's resource (id, group) to filename: the executable's own resource where the
+// system has them, else the one compiled into the library.
 bool resourceToFile(uint32_t id, const char* resGroup, const char* filename);
-// The shell's icon for a file; null where the system has no shell icons.
+// The shell's icon for a file (for a missing one, the icon of its extension), which the caller
+// destroys; null where the system has no shell icons.
 void* shellIcon(const char* path, bool small);
-// The program's own version ("1.1"), special-build text and private-build number.
+// The program's own version ("1.1"), special-build text and private-build number, from the
+// executable's version resource where the system has them, else from the library's build.
 void versionInfo(rString& version, rString& specialBuild, int32_t& privateBuild);
 
 // Free bytes for an unprivileged user on the file system of an absolute path, at most
@@ -86,4 +95,9 @@ bool exists(const char* path);          // the name exists (a dangling link coun
 bool isDirectory(const char* path);     // a directory, after following links
 bool createDirectory(const char* path); // created, or already a directory
 bool commandLineText(rString& out);     // the process's command line as one text
+// The program's resource by numeric id and group name; false when absent.
+bool programResource(uint32_t id, const char* group, rResourceData& out);
+// The text of the program's version entry name ("ProductVersion", "SpecialBuild",
+// "PrivateBuild"); false when it has none.
+bool versionEntry(const char* name, rString& out);
 } // namespace rSystemPlatform

@@ -1,6 +1,7 @@
 // rLib/rsystem_posix.cpp - the system module's POSIX calls: directories, tree removal, copy and
 // move, free space, the command line from /proc, ids, ticks and sleep.
 #include "rposix.h"
+#include "rresource.h"
 #include "rsystem.h"
 
 #include <cerrno>
@@ -12,6 +13,10 @@
 #include <unistd.h>
 
 #define R_MODULE "rLib/rsystem"
+
+#ifndef TARVEX_VERSION
+#define TARVEX_VERSION ""
+#endif
 
 namespace {
 
@@ -109,6 +114,18 @@ bool commandLineText(rString& out) {
     return true;
 }
 
+bool programResource(uint32_t id, const char* group, rResourceData& out) {
+    return findResource(id, group, out);
+}
+
+// The library's build gives the product version; there is no special or private build.
+bool versionEntry(const char* name, rString& out) {
+    if (std::strcmp(name, "ProductVersion") != 0 || TARVEX_VERSION[0] == 0)
+        return false;
+    out = TARVEX_VERSION;
+    return true;
+}
+
 } // namespace rSystemPlatform
 
 rString tempDirectory() {
@@ -129,6 +146,20 @@ rString moduleFileName() {
     const ssize_t n = rPosix::readlink("/proc/self/exe", buffer, PATH_MAX);
     buffer[n > 0 ? n : 0] = 0;
     return unixString(buffer);
+}
+
+// Windows has these; here they are absent.
+rString windowsDirectory() {
+    return rString();
+}
+rString systemDirectory() {
+    return rString();
+}
+bool specialFolder(rString&, int) {
+    return false;
+}
+void* shellIcon(const char*, bool) {
+    return nullptr;
 }
 
 rString workingDirectory() {

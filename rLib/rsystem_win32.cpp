@@ -1,8 +1,14 @@
-// rLib/rsystem_win32.cpp - the system module's Windows calls: directories, tree removal, copy and
-// move, free space, the command line, ids, ticks and sleep.
+// rLib/rsystem_win32.cpp - the system module's Windows calls: directories, shell folders and
+// icons, the program's resources and version, tree removal, copy and move, free space, the
+// command line, ids, ticks and sleep.
+#include "rresource.h"
 #include "rsystem.h"
 #include "rwin32.h"
 
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,6 +52,42 @@ void removeContents(const std::wstring& path) {
     }
 }
 
+// The running executable's full wide name; empty on failure.
+std::wstring moduleWideName() {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+        if (n == 0)
+            return std::wstring();
+        if (n < buffer.size())
+            return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// A directory the system names through a call of the GetWindowsDirectoryW kind, with a trailing
+// separator; empty when the call fails or the name has no 1251 form.
+rString systemFolder(UINT (*call)(LPWSTR, UINT)) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    UINT n = call(buffer.data(), UINT(buffer.size()));
+    if (n >= buffer.size()) { // the answer is the size needed
+        buffer.resize(n + 1);
+        n = call(buffer.data(), UINT(buffer.size()));
+    }
+    rString dir;
+    if (n == 0 || n >= buffer.size() || !rWide::toCp1251(buffer.data(), dir))
+        return rString();
+    dir.addSeparator();
+    return dir;
+}
+
+UINT windowsDirectoryW(LPWSTR buffer, UINT size) {
+    return GetWindowsDirectoryW(buffer, size);
+}
+UINT systemDirectoryW(LPWSTR buffer, UINT size) {
+    return GetSystemDirectoryW(buffer, size);
+}
+
 HANDLE openExisting(const wchar_t* path, DWORD access) {
     return rWin32::createFile(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
@@ -84,7 +126,83 @@ bool commandLineText(rString& out) {
     return true;
 }
 
+bool programResource(uint32_t id, const char* group, rResourceData& out) {
+    // The executable's own resource first, then the one compiled into the library.
+    const rWide::Text type(group);
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(id), type.get());
+    HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (data == nullptr)
+        return findResource(id, group, out);
+    out.data = data;
+    out.size = uint32_t(SizeofResource(nullptr, found));
+    return true;
+}
+
+bool versionEntry(const char* name, rString& out) {
+    const std::wstring module = moduleWideName();
+    DWORD ignored = 0;
+    const DWORD size = module.empty() ? 0 : GetFileVersionInfoSizeW(module.c_str(), &ignored);
+    if (size == 0)
+        return false;
+    std::vector<char> block(size);
+    if (!GetFileVersionInfoW(module.c_str(), 0, size, block.data()))
+        return false;
+    // The first language and code page pair names the block of strings.
+    const WORD* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(const_cast<WORD**>(&translation)), &length) ||
+        translation == nullptr || length < 2 * sizeof(WORD))
+        return false;
+    wchar_t key[64];
+    swprintf(key, sizeof key / sizeof key[0], L"\\StringFileInfo\\%04X%04X\\%ls",
+             unsigned(translation[0]), unsigned(translation[1]), rWide::Text(name).get());
+    const wchar_t* value = nullptr;
+    if (!VerQueryValueW(block.data(), key, reinterpret_cast<void**>(const_cast<wchar_t**>(&value)),
+                        &length) ||
+        value == nullptr)
+        return false;
+    // The length counts characters, the terminator included where there is one.
+    const std::wstring text(value, length > 0 && value[length - 1] == 0 ? length - 1 : length);
+    return rWide::toCp1251(text.c_str(), out);
+}
+
 } // namespace rSystemPlatform
+
+rString windowsDirectory() {
+    return systemFolder(windowsDirectoryW);
+}
+
+rString systemDirectory() {
+    return systemFolder(systemDirectoryW);
+}
+
+bool specialFolder(rString& out, int csidl) {
+    wchar_t buffer[MAX_PATH + 1];
+    rString path;
+    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK ||
+        !rWide::toCp1251(buffer, path))
+        return false;
+    out = path;
+    return true;
+}
+
+void* shellIcon(const char* path, bool small) {
+    if (path == nullptr)
+        return nullptr;
+    const rWide::Text wide(path);
+    // A missing file gets the icon of its extension, asked for by name alone.
+    const bool exists = rWin32::getFileAttributes(wide.get()) != INVALID_FILE_ATTRIBUTES;
+    SHFILEINFOW info;
+    std::memset(&info, 0, sizeof info);
+    const UINT flags = SHGFI_ICON | (small ? SHGFI_SMALLICON : SHGFI_LARGEICON) |
+                       (exists ? 0 : SHGFI_USEFILEATTRIBUTES);
+    if (SHGetFileInfoW(wide.get(), exists ? 0 : FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags) ==
+        0)
+        return nullptr;
+    return info.hIcon;
+}
 
 rString tempDirectory() {
     wchar_t buffer[MAX_PATH + 2];
@@ -102,15 +220,17 @@ rString tempDirectory() {
 }
 
 rString moduleFileName() {
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
-        if (n == 0)
-            return rString();
-        if (n < buffer.size())
-            return narrowOf(buffer.data());
-        buffer.resize(buffer.size() * 2);
-    }
+    const std::wstring name = moduleWideName();
+    rString out;
+    if (name.empty() || rWide::toCp1251(name.c_str(), out))
+        return out;
+    // A character of the long name has no 1251 form: the short name, which names the same file,
+    // where the file system keeps one that 1251 can write; else nothing rather than a wrong name.
+    std::vector<wchar_t> shortName(name.size() + 1);
+    const DWORD n = GetShortPathNameW(name.c_str(), shortName.data(), DWORD(shortName.size()));
+    if (n == 0 || n >= shortName.size() || !rWide::toCp1251(shortName.data(), out))
+        out.clear();
+    return out;
 }
 
 rString workingDirectory() {

@@ -1,6 +1,6 @@
-// rLib/rwin32.h - the Windows calls that the library's Windows files make, gathered in one place
-// so that a test can make any of them fail (fault injection), and counted by kind. Private to the
-// library and its tests: it carries the Windows headers.
+// rLib/rwin32.h - the Windows calls that the library's Windows files and the save writer make,
+// gathered in one place so that a test can make any of them fail (fault injection), and counted by
+// kind. Private to the library, the writer and their tests: it carries the Windows headers.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,7 @@ enum class Op {
     chdir,
     getcwd,
     diskFree,
+    link,
     count_ // number of kinds
 };
 
@@ -61,6 +62,7 @@ bool findClose(HANDLE search); // the search ends even when the hook fails
 bool setCurrentDirectory(const wchar_t* path);
 DWORD getCurrentDirectory(DWORD size, wchar_t* buffer); // as GetCurrentDirectoryW
 bool diskFreeSpace(const wchar_t* path, uint64_t& available);
+bool createHardLink(const wchar_t* name, const wchar_t* existing); // name is the new one
 
 } // namespace rWin32
 

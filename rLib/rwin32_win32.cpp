@@ -35,9 +35,9 @@ FaultHook setFaultHook(FaultHook hook) {
 
 const char* opName(Op op) {
     static const char* const names[] = {
-        "open",     "read",          "write",         "seek",    "close",   "stat",  "sync",
-        "rename",   "remove",        "setAttributes", "setTime", "mkdir",   "rmdir", "findFirst",
-        "findNext", "getAttributes", "chdir",         "getcwd",  "diskFree"};
+        "open",     "read",          "write",         "seek",    "close",    "stat",  "sync",
+        "rename",   "remove",        "setAttributes", "setTime", "mkdir",    "rmdir", "findFirst",
+        "findNext", "getAttributes", "chdir",         "getcwd",  "diskFree", "link"};
     static_assert(sizeof names / sizeof names[0] == size_t(Op::count_));
     const size_t i = size_t(op);
     return i < size_t(Op::count_) ? names[i] : "?";
@@ -183,6 +183,12 @@ bool diskFreeSpace(const wchar_t* path, uint64_t& available) {
         return false;
     available = free.QuadPart;
     return true;
+}
+
+bool createHardLink(const wchar_t* name, const wchar_t* existing) {
+    if (!allowed(Op::link, name))
+        return false;
+    return CreateHardLinkW(name, existing, nullptr) != 0;
 }
 
 } // namespace rWin32

@@ -1,8 +1,9 @@
-// tests/app/writefault_win32.cpp - the save writer's faults through its Windows call layer.
+// tests/app/writefault_win32.cpp - the save writer's faults through the library's Windows call
+// layer.
 #include "writefault.h"
 
 #include "rcodepage.h"
-#include "savewin32.h"
+#include "rwin32.h"
 
 #include <cwchar>
 
@@ -10,13 +11,13 @@ namespace writefault {
 
 namespace {
 
-saveWin32::Call faultCall = saveWin32::Call::move;
+rWin32::Op faultOp = rWin32::Op::rename;
 std::wstring faultPath;
 DWORD faultError = 0;
 int stillAllowed = 0;
 
-DWORD pathFault(saveWin32::Call call, const wchar_t* path) {
-    if (call != faultCall ||
+DWORD pathFault(rWin32::Op op, const wchar_t* path) {
+    if (op != faultOp ||
         !(faultPath.empty() || (path != nullptr && std::wcsstr(path, faultPath.c_str()))))
         return 0;
     return stillAllowed-- > 0 ? 0 : faultError;
@@ -25,22 +26,22 @@ DWORD pathFault(saveWin32::Call call, const wchar_t* path) {
 } // namespace
 
 void failFrom(Step step, const std::string& pathPart, Reason reason, int allowed) {
-    static constexpr saveWin32::Call calls[] = {saveWin32::Call::open,  saveWin32::Call::write,
-                                                saveWin32::Call::flush, saveWin32::Call::move,
-                                                saveWin32::Call::link,  saveWin32::Call::setTime};
+    static constexpr rWin32::Op ops[] = {rWin32::Op::open, rWin32::Op::write,
+                                         rWin32::Op::sync, rWin32::Op::rename,
+                                         rWin32::Op::link, rWin32::Op::setTime};
     static constexpr DWORD errors[] = {ERROR_ACCESS_DENIED, ERROR_DISK_FULL, ERROR_WRITE_PROTECT,
                                        ERROR_IO_DEVICE};
-    faultCall = calls[int(step)];
+    faultOp = ops[int(step)];
     faultPath.clear();
     for (char c : pathPart)
         faultPath += wchar_t(cp1251ToUnicode(static_cast<unsigned char>(c)));
     faultError = errors[int(reason)];
     stillAllowed = allowed;
-    saveWin32::setFaultHook(pathFault);
+    rWin32::setFaultHook(pathFault);
 }
 
 void stop() {
-    saveWin32::setFaultHook(nullptr);
+    rWin32::setFaultHook(nullptr);
 }
 
 } // namespace writefault

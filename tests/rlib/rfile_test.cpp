@@ -1,6 +1,7 @@
 // tests/rlib/rfile_test.cpp - rFile on real files: opening modes, renaming, removal, file times,
 // syncing and offsets beyond 32 bits.
 #include "../childrun.h"
+#include "rposix.h"
 #include "rstream.h"
 #include "stream_testutil.h"
 
@@ -76,7 +77,7 @@ TEST_F(StreamTest, RenameReplacesTargetAtomicallyAndReopensAtTheStart) {
     ASSERT_TRUE(f.write("new bytes", 9));
     Faults::arm();
     ASSERT_TRUE(f.rename(path("b").c_str()));
-    EXPECT_EQ(Faults::count(Op::unlink), 0); // never a moment without a target file
+    EXPECT_EQ(Faults::count(FaultOp::remove), 0); // never a moment without a target file
     EXPECT_EQ(access(path("a").c_str(), F_OK), -1);
     EXPECT_STREQ(f.getName().text(), path("b").c_str());
     EXPECT_EQ(f.tell(), 0);
@@ -91,7 +92,7 @@ TEST_F(StreamTest, RenameReplacesTargetAtomicallyAndReopensAtTheStart) {
     // A final flush that fails leaves both files as they were.
     ASSERT_TRUE(f.open(path("b").c_str(), rFile::modeReadWrite));
     ASSERT_TRUE(f.write("XXXX", 4));
-    Faults::arm(Op::write);
+    Faults::arm(FaultOp::write);
     EXPECT_FALSE(f.rename(path("c").c_str()));
     Faults::arm();
     EXPECT_EQ(readAll(path("b")), "new bytes");
@@ -153,11 +154,11 @@ TEST_F(StreamTest, CommitFlushesAndSyncsAndReportsEveryLostWrite) {
     ASSERT_TRUE(f.write("data", 4));
     Faults::arm();
     EXPECT_TRUE(f.commit());
-    EXPECT_EQ(Faults::count(Op::sync), 1);
+    EXPECT_EQ(Faults::count(FaultOp::sync), 1);
     EXPECT_EQ(readAll(path("c")), "data");
-    Faults::arm(Op::sync);
+    Faults::arm(FaultOp::sync);
     EXPECT_FALSE(f.commit());
-    Faults::arm(Op::write);
+    Faults::arm(FaultOp::write);
     ASSERT_TRUE(f.write("more", 4));
     EXPECT_FALSE(f.flush());
     EXPECT_FALSE(f.commit()); // nothing is pending, but bytes were lost

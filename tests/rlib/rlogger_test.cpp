@@ -13,17 +13,22 @@
 #include <regex>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// name in directory, with the system's separator.
+std::string in(const std::string& directory, const std::string& name) {
+    return (fs::path(directory) / name).string();
+}
+const std::string separator(1, char(fs::path::preferred_separator));
+
 class LoggerTest : public StreamTest {
 protected:
     void TearDown() override {
-        rPosix::setFaultHook(nullptr);
+        setFaultDecider(nullptr);
         StreamTest::TearDown();
     }
     // The executable's file name with the extension "log".
@@ -44,7 +49,7 @@ protected:
         return result;
     }
     static std::string startLine() {
-        return "Program started with PID " + std::to_string(getpid());
+        return "Program started with PID " + std::to_string(processId());
     }
     static std::string errorTextOf(uint32_t code, uint32_t value) {
         rObject o(code, nullptr, value);
@@ -70,14 +75,14 @@ TEST_F(LoggerTest, LoggerBesideTheExecutableWritesItsStartAndFinishAndRemovesThe
     EXPECT_EQ(currentLogger(), nullptr);
     EXPECT_FALSE(fs::exists(pidName.text()));
     const std::string appended = readAll(logPath.text()).substr(before);
-    const std::string added = dir + "/added.log";
+    const std::string added = in(dir, "added.log");
     writeAll(added, appended);
     EXPECT_EQ(messages(added), (std::vector<std::string>{startLine(), "Program finished."}));
 }
 
 TEST_F(LoggerTest, GivenDirectoryIsCreatedAndTheLogIsAppendedTo) {
-    const std::string nested = dir + "/logs/deep";
-    const std::string file = nested + "/" + logName();
+    const std::string nested = in(in(dir, "logs"), "deep");
+    const std::string file = in(nested, logName());
     fs::create_directories(nested);
     writeAll(file, "earlier line\r\n");
     fs::remove_all(nested);
@@ -86,11 +91,11 @@ TEST_F(LoggerTest, GivenDirectoryIsCreatedAndTheLogIsAppendedTo) {
         EXPECT_FALSE(logger.hasError());
     }
     EXPECT_EQ(messages(file), (std::vector<std::string>{startLine(), "Program finished."}));
-    { rLogger logger(0, (nested + "/").c_str()); }
+    { rLogger logger(0, (nested + separator).c_str()); }
     EXPECT_EQ(messages(file).size(), 4u); // appended, never truncated
 
     // A relative directory lies below the executable's directory.
-    const std::string relative = "rlogger-test-" + std::to_string(getpid());
+    const std::string relative = "rlogger-test-" + std::to_string(processId());
     { rLogger logger(0, relative.c_str()); }
     const fs::path below = fs::path(moduleFileName().text()).parent_path() / relative;
     EXPECT_EQ(messages((below / logName()).string()).size(), 2u);
@@ -98,7 +103,7 @@ TEST_F(LoggerTest, GivenDirectoryIsCreatedAndTheLogIsAppendedTo) {
 }
 
 TEST_F(LoggerTest, LevelsDecideWhichLinesAreWritten) {
-    const std::string file = dir + "/" + logName();
+    const std::string file = in(dir, logName());
     {
         rLogger logger(5, dir.c_str());
         EXPECT_EQ(logger.getLevel(), 5);
@@ -128,7 +133,7 @@ TEST_F(LoggerTest, LevelsDecideWhichLinesAreWritten) {
 }
 
 TEST_F(LoggerTest, IgnoredCodesStaySortedAndAreNeverLogged) {
-    const std::string file = dir + "/" + logName();
+    const std::string file = in(dir, logName());
     {
         rLogger logger(9, dir.c_str());
         EXPECT_TRUE(logger.isIgnored(erFileEof));
@@ -161,10 +166,11 @@ TEST_F(LoggerTest, IgnoredCodesStaySortedAndAreNeverLogged) {
 }
 
 TEST_F(LoggerTest, SecondLoggerTakesOverAndTheFirstEndsWithoutAFinishLine) {
-    const std::string first = dir + "/one/" + logName(), second = dir + "/two/" + logName();
-    auto* a = new rLogger(5, (dir + "/one").c_str());
+    const std::string first = in(in(dir, "one"), logName());
+    const std::string second = in(in(dir, "two"), logName());
+    auto* a = new rLogger(5, in(dir, "one").c_str());
     {
-        rLogger b(5, (dir + "/two").c_str());
+        rLogger b(5, in(dir, "two").c_str());
         EXPECT_EQ(currentLogger(), &b);
         delete a; // not the process-wide one any more
         EXPECT_EQ(currentLogger(), &b);
@@ -187,22 +193,22 @@ TEST_F(LoggerTest, SecondLoggerTakesOverAndTheFirstEndsWithoutAFinishLine) {
 }
 
 TEST_F(LoggerTest, FailingLogFileCausesNoStormOfErrorLines) {
-    const std::string file = dir + "/" + logName();
+    const std::string file = in(dir, logName());
     rLogger logger(5, dir.c_str());
-    Faults::arm(rPosix::Op::write);
+    Faults::arm(FaultOp::write);
     for (int i = 0; i < 20; ++i)
         logger.write(rString("lost"), 0);
     rObject o;
     o.setError(erInsufMemory, nullptr, 1);
     // One write was tried; its failure, handed back to this logger, was dropped, and the
     // logger's sticky write error refuses the rest.
-    EXPECT_EQ(Faults::count(rPosix::Op::write), 1);
+    EXPECT_EQ(Faults::count(FaultOp::write), 1);
     EXPECT_EQ(logger.errorCode(), erFileWrite);
-    rPosix::setFaultHook(nullptr);
+    setFaultDecider(nullptr);
     EXPECT_EQ(messages(file), (std::vector<std::string>{startLine(), "Log level changed to 5."}));
 
     // A log that could not be opened holds the open error and writes nothing.
-    const std::string blocked = dir + "/blocked";
+    const std::string blocked = in(dir, "blocked");
     writeAll(blocked, "a file where a directory should be");
     rLogger broken(5, blocked.c_str());
     EXPECT_EQ(broken.errorCode(), erFileOpen);
@@ -212,20 +218,20 @@ TEST_F(LoggerTest, FailingLogFileCausesNoStormOfErrorLines) {
 }
 
 namespace {
-int throwOnce(rPosix::Op op, const char*) {
-    if (op == rPosix::Op::write) {
-        rPosix::setFaultHook(nullptr);
+bool throwOnce(FaultOp op) {
+    if (op == FaultOp::write) {
+        setFaultDecider(nullptr);
         throw std::runtime_error("fault inside the write");
     }
-    return 0;
+    return false;
 }
 } // namespace
 
 TEST_F(LoggerTest, FaultInsideWriteLosesOnlyThatLine) {
-    const std::string file = dir + "/" + logName();
+    const std::string file = in(dir, logName());
     {
         rLogger logger(5, dir.c_str());
-        rPosix::setFaultHook(throwOnce);
+        setFaultDecider(throwOnce);
         logger.write(rString("faulting line"), 0);
         EXPECT_EQ(currentLogger(), &logger);
         logger.write(rString("later line"), 0); // the thread's mark was reset
@@ -240,7 +246,7 @@ TEST_F(LoggerTest, FaultInsideWriteLosesOnlyThatLine) {
 }
 
 TEST_F(LoggerTest, LinesFromSeveralThreadsStayWhole) {
-    const std::string file = dir + "/" + logName();
+    const std::string file = in(dir, logName());
     {
         rLogger logger(0, dir.c_str());
         rThread threads[4];

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-using Op = rPosix::Op;
-
 namespace {
 
 // An rFile whose device calls are counted against a budget per operation: past it, the stream
@@ -78,10 +76,10 @@ TEST_F(StreamTest, SeeksInsideTheBufferSkipTheDeviceAndOutsideCorrectForReadAhea
     EXPECT_EQ(f.seek(59, 1), 64); // exactly the available count
     EXPECT_EQ(f.seek(10, 0), 10);
     EXPECT_EQ(f.seek(0, 0), 0); // back to the buffer's first byte
-    EXPECT_EQ(Faults::count(Op::seek), 0);
+    EXPECT_EQ(Faults::count(FaultOp::seek), 0);
     EXPECT_NE(f.getFlags() & rFile::resyncDevice, 0u);
     EXPECT_EQ(f.seek(65, 1), 65); // one past the buffer: the device moves
-    EXPECT_EQ(Faults::count(Op::seek), 1);
+    EXPECT_EQ(Faults::count(FaultOp::seek), 1);
     EXPECT_EQ(f.tell(), 65);
     char c = 0;
     ASSERT_TRUE(f.readExact(&c, 1));
@@ -316,7 +314,7 @@ TEST_F(StreamTest, DeviceFailuresAreRecordedWithCodeSubjectAndValue) {
     writeAll(path("f"), counting(10));
     rFile f;
     ASSERT_TRUE(f.open(path("f").c_str(), rFile::modeReadWrite));
-    Faults::arm(Op::read);
+    Faults::arm(FaultOp::read);
     char c;
     EXPECT_EQ(f.read(&c, 1), 0u);
     EXPECT_EQ(f.errorCode(), erFileIO);
@@ -324,7 +322,7 @@ TEST_F(StreamTest, DeviceFailuresAreRecordedWithCodeSubjectAndValue) {
     EXPECT_FALSE(f.hasBuffered());
     EXPECT_FALSE(f.write("x", 1)); // refused while an error is stored
 
-    Faults::arm(Op::seek);
+    Faults::arm(FaultOp::seek);
     EXPECT_LT(f.seek(7, 0), 0);
     EXPECT_EQ(f.errorCode(), erFileSeek);
     EXPECT_EQ(f.errorSubject(), nullptr);
@@ -334,7 +332,7 @@ TEST_F(StreamTest, DeviceFailuresAreRecordedWithCodeSubjectAndValue) {
     f.clearError();
     EXPECT_EQ(f.seek(0, 0), 0);
     ASSERT_TRUE(f.write("abc", 3));
-    Faults::arm(Op::write);
+    Faults::arm(FaultOp::write);
     EXPECT_LT(f.seek(5, 0), 0); // the failed flush is not hidden by the seek
     EXPECT_EQ(f.errorCode(), erFileWrite);
     EXPECT_STREQ(f.errorSubject(), path("f").c_str());
@@ -346,7 +344,7 @@ TEST_F(StreamTest, DeviceFailuresAreRecordedWithCodeSubjectAndValue) {
     EXPECT_FALSE(f.hasError());
 
     ASSERT_TRUE(f.open(path("f").c_str(), rFile::modeRead));
-    Faults::arm(Op::close);
+    Faults::arm(FaultOp::close);
     EXPECT_TRUE(f.open(path("f").c_str(), rFile::modeRead)); // the old file's failure is not its
     EXPECT_FALSE(f.hasError());
     EXPECT_FALSE(f.close());

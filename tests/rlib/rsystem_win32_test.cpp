@@ -1,6 +1,9 @@
 // tests/rlib/rsystem_win32_test.cpp - the system services, the scratch directory and temporary
 // files through the Windows calls: directories and trees, copy and move, free space, the
-// temporary directory, process checks and temporary files in the per-process directory.
+// temporary directory, the Windows, system and shell folders, shell icons, the program's version
+// and resources, the program's name under a directory 1251 cannot write, process checks and
+// temporary files in the per-process directory.
+#include "rresource.h"
 #include "rscratch.h"
 #include "rsync.h"
 #include "rsystem.h"
@@ -9,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <string>
+#include <vector>
 
 rSharedLock tempNameLock;
 
@@ -47,6 +53,72 @@ protected:
     }
     std::string dir;
 };
+
+// A copy of this program started with this variable set writes what moduleFileName gives to the
+// file it names, and ends before any test runs.
+const wchar_t moduleNameVariable[] = L"RSYSTEM_TEST_MODULE_NAME_OUT";
+[[maybe_unused]] const bool moduleNameChild = [] {
+    wchar_t out[MAX_PATH + 1];
+    const DWORD n = GetEnvironmentVariableW(moduleNameVariable, out, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH)
+        return false;
+    const rString name = moduleFileName();
+    HANDLE file = CreateFileW(out, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, name.text(), DWORD(name.length()), &written, nullptr);
+    CloseHandle(file);
+    ExitProcess(0);
+}();
+
+// Runs the program file with the variable set; what it wrote, or "<none>".
+std::string moduleNameOf(const std::wstring& program, const std::wstring& out) {
+    SetEnvironmentVariableW(moduleNameVariable, out.c_str());
+    std::wstring line = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process) != FALSE;
+    SetEnvironmentVariableW(moduleNameVariable, nullptr);
+    if (!started)
+        return "<not started>";
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    HANDLE file =
+        CreateFileW(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<none>";
+    char buffer[2048];
+    DWORD n = 0;
+    ReadFile(file, buffer, sizeof buffer, &n, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, n);
+}
+
+// The long form of a wide name, for comparing two spellings of one file.
+std::wstring longName(const wchar_t* name) {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD n = GetLongPathNameW(name, buffer.data(), DWORD(buffer.size()));
+    return n > 0 && n < buffer.size() ? std::wstring(buffer.data(), n) : std::wstring();
+}
+
+bool sameNameNoCase(const std::string& a, const std::string& b) {
+    return rString(a.c_str()).compareNoCase(b.c_str()) == 0;
+}
+
+// The width in pixels of an icon.
+int iconWidth(void* icon) {
+    ICONINFO info;
+    if (icon == nullptr || !GetIconInfo(static_cast<HICON>(icon), &info))
+        return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor != nullptr)
+        DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
 
 DWORD failRemoveDirectory(rWin32::Op op, const wchar_t*) {
     return op == rWin32::Op::rmdir ? ERROR_ACCESS_DENIED : 0;
@@ -152,4 +224,102 @@ TEST_F(WindowsSystemTest, ScratchDirectoryHoldsTemporaryFilesAndGoesAtTheEnd) {
     }
     EXPECT_FALSE(exists(tempName));
     EXPECT_FALSE(exists(scratchPath.text()));
+}
+
+TEST_F(WindowsSystemTest, WindowsSystemAndShellFoldersAreTheSystemsDirectories) {
+    const rString windows = windowsDirectory();
+    const rString system = systemDirectory();
+    ASSERT_GT(windows.length(), 3u);
+    EXPECT_EQ(windows.text()[windows.length() - 1], '\\');
+    EXPECT_EQ(system.text()[system.length() - 1], '\\');
+    EXPECT_TRUE(rSystemPlatform::isDirectory(windows.text())) << windows.text();
+    EXPECT_TRUE(exists(std::string(system.text()) + "kernel32.dll")) << system.text();
+
+    // The shell's folder of the Windows directory is the same directory, without the separator.
+    rString folder("kept");
+    ASSERT_TRUE(specialFolder(folder, CSIDL_WINDOWS));
+    EXPECT_TRUE(sameNameNoCase(std::string(folder.text()) + "\\", windows.text())) << folder.text();
+    ASSERT_TRUE(specialFolder(folder, CSIDL_APPDATA));
+    EXPECT_NE(folder.text()[folder.length() - 1], '\\');
+    EXPECT_TRUE(rSystemPlatform::isDirectory(folder.text())) << folder.text();
+    ASSERT_TRUE(specialFolder(folder, CSIDL_SYSTEM));
+    EXPECT_TRUE(sameNameNoCase(std::string(folder.text()) + "\\", system.text()));
+    // No such folder: false, and the text is left as it was.
+    folder = "kept";
+    EXPECT_FALSE(specialFolder(folder, 0x70));
+    EXPECT_STREQ(folder.text(), "kept");
+}
+
+TEST_F(WindowsSystemTest, ShellIconsComeInBothSizesForPresentAndMissingFiles) {
+    write(path("note.txt"), "text");
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    const int large = GetSystemMetrics(SM_CXICON);
+    ASSERT_LT(small, large);
+    for (const std::string& name : {path("note.txt"), path("\xCC\xEE\xE4 missing.txt")}) {
+        void* icon = shellIcon(name.c_str(), true);
+        EXPECT_EQ(iconWidth(icon), small) << name;
+        DestroyIcon(static_cast<HICON>(icon));
+        icon = shellIcon(name.c_str(), false);
+        EXPECT_EQ(iconWidth(icon), large) << name;
+        DestroyIcon(static_cast<HICON>(icon));
+    }
+    // Asking for a missing file's icon leaves no file behind.
+    EXPECT_FALSE(exists(path("\xCC\xEE\xE4 missing.txt")));
+    EXPECT_EQ(shellIcon(nullptr, false), nullptr);
+}
+
+TEST_F(WindowsSystemTest, VersionAndResourcesAreTheProgramsOwn) {
+    rString version("x"), special("y");
+    int32_t build = 7;
+    versionInfo(version, special, build);
+    EXPECT_STREQ(version.text(), "1.02"); // the first four characters, "1,02" read as 1.02
+    EXPECT_STREQ(special.text(), "night build");
+    EXPECT_EQ(build, 4321);
+
+    // The executable's binary resource, byte for byte (the group name in any letter case).
+    const std::string expected("bin\0ary\xFF\x34\x12", 10);
+    ASSERT_TRUE(resourceToFile(7, "TESTDATA", path("seven").c_str()));
+    EXPECT_EQ(read(path("seven")), expected);
+    ASSERT_TRUE(resourceToFile(7, "testdata", path("seven").c_str()));
+    EXPECT_EQ(read(path("seven")), expected);
+    // One the executable lacks comes from the library's own; one neither has writes nothing.
+    ASSERT_TRUE(resourceToFile(rVersionTextResource, "TEXT", path("text").c_str()));
+    rResourceData library;
+    ASSERT_TRUE(findResource(rVersionTextResource, "TEXT", library));
+    EXPECT_EQ(read(path("text")),
+              std::string(static_cast<const char*>(library.data), library.size).substr(0, 256));
+    EXPECT_FALSE(resourceToFile(8, "TESTDATA", path("none").c_str()));
+    EXPECT_FALSE(resourceToFile(7, "OTHER", path("none").c_str()));
+    EXPECT_FALSE(exists(path("none")));
+}
+
+TEST_F(WindowsSystemTest, ModuleFileNameIsUsableWhereTheLongNameHasNo1251Form) {
+    // This program's name as the system has it, and as a copy below a directory named with a
+    // Greek and a Chinese letter, which code page 1251 lacks.
+    std::vector<wchar_t> self(32768);
+    ASSERT_GT(GetModuleFileNameW(nullptr, self.data(), DWORD(self.size())), 0u);
+    const std::wstring wideDir = std::wstring(rWide::Text(dir.c_str()).get());
+    EXPECT_TRUE(sameNameNoCase(moduleFileName().text(), [&] {
+        rString s;
+        rWide::toCp1251(self.data(), s);
+        return std::string(s.text());
+    }()));
+    const std::wstring foreign = wideDir + L"\\\x03A9\x4E2D dir";
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    const std::wstring copy = foreign + L"\\copy.exe";
+    ASSERT_TRUE(CopyFileW(self.data(), copy.c_str(), TRUE));
+
+    const std::string name = moduleNameOf(copy, wideDir + L"\\name.txt");
+    ASSERT_FALSE(name.empty()) << "no usable name";
+    ASSERT_EQ(name[0] == '<', false) << name;
+    EXPECT_EQ(name.find('?'), std::string::npos) << name;
+    // The name given opens the copy itself.
+    const rWide::Text given(name.c_str());
+    EXPECT_NE(GetFileAttributesW(given.get()), INVALID_FILE_ATTRIBUTES) << name;
+    EXPECT_EQ(CompareStringOrdinal(longName(given.get()).c_str(), -1,
+                                   longName(copy.c_str()).c_str(), -1, TRUE),
+              CSTR_EQUAL)
+        << name;
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(foreign.c_str());
 }

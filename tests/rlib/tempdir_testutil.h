@@ -12,7 +12,7 @@
 #include <string>
 
 // A fresh directory below the temporary directory ($TMPDIR or /tmp on POSIX systems), removed
-// with its files at the end; the time zone is UTC.
+// with its files at the end; the time zone is UTC; no failures are injected after the test.
 class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,6 +29,7 @@ protected:
         setTimeZone("UTC0");
     }
     void TearDown() override {
+        setFaultDecider(nullptr); // a test's injected failures end with it
         std::error_code error;
         std::filesystem::remove_all(dir, error);
         EXPECT_FALSE(error) << error.message();

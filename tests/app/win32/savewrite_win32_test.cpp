@@ -1,8 +1,8 @@
 // tests/app/win32/savewrite_win32_test.cpp - writing a save on Windows: the exact bytes, the
 // backup, the kept time and attributes, wide (Cyrillic) names, refusals that leave the disk
 // alone, a file held open by the game, and every system call failing in turn.
+#include "rwin32.h"
 #include "savegame.h"
-#include "savewin32.h"
 #include "wintestutil.h"
 
 #include <gtest/gtest.h>
@@ -87,7 +87,7 @@ protected:
         mods.reindex();
     }
     void TearDown() override {
-        saveWin32::setFaultHook(nullptr);
+        rWin32::setFaultHook(nullptr);
         wintest::removeDirectory(root);
     }
 
@@ -205,13 +205,13 @@ TEST_F(SaveWriteWin32Test, RefusedWritesLeaveTheDiskAlone) {
 }
 
 // Fault injection: the Nth call of one kind fails.
-saveWin32::Call faultCall;
+rWin32::Op faultCall;
 int faultAt = 0;
 int faultCalls = 0;
 bool noLinks = false;
 
-DWORD failNth(saveWin32::Call call, const wchar_t*) {
-    if (noLinks && call == saveWin32::Call::link)
+DWORD failNth(rWin32::Op call, const wchar_t*) {
+    if (noLinks && call == rWin32::Op::link)
         return ERROR_NOT_SUPPORTED;
     if (call == faultCall && ++faultCalls == faultAt)
         return ERROR_WRITE_FAULT;
@@ -223,11 +223,12 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
     const std::string oldBackup = "an older backup";
     const std::string written = rewritten(former, {"Mods\\Beta", "Extra"}, entriesOffset + 21);
     int failures = 0;
+    std::set<std::string> injectedKinds;
     for (bool linkless : {false, true}) {
-        for (int kind = 0; kind < int(saveWin32::Call::count_); ++kind) {
+        for (int kind = 0; kind < int(rWin32::Op::count_); ++kind) {
             for (int n = 1;; ++n) {
-                SCOPED_TRACE("call kind " + std::to_string(kind) + " call " + std::to_string(n) +
-                             (linkless ? " without links" : ""));
+                SCOPED_TRACE(std::string(rWin32::opName(rWin32::Op(kind))) + " call " +
+                             std::to_string(n) + (linkless ? " without links" : ""));
                 std::error_code ignored;
                 fs::remove_all(root / L"save", ignored);
                 makeSave(former);
@@ -236,13 +237,13 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
                 ASSERT_TRUE(save.removeMod(mod("Mods\\Alpha")));
                 ASSERT_TRUE(save.addMod(mod("Extra")));
 
-                faultCall = saveWin32::Call(kind);
+                faultCall = rWin32::Op(kind);
                 faultAt = n;
                 faultCalls = 0;
                 noLinks = linkless;
-                saveWin32::setFaultHook(failNth);
+                rWin32::setFaultHook(failNth);
                 const bool result = save.writeFile();
-                saveWin32::setFaultHook(nullptr);
+                rWin32::setFaultHook(nullptr);
                 const bool injected = faultCalls >= n;
 
                 const std::string now = sav();
@@ -265,7 +266,7 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
                     EXPECT_EQ(now, written);
                 }
                 EXPECT_EQ(modTime(saveDir / L"game.sav"), saveTime);
-                if (faultCall != saveWin32::Call::remove) { // no scratch file left behind
+                if (faultCall != rWin32::Op::remove) { // no scratch file left behind
                     for (const auto& name : files())
                         EXPECT_TRUE(both.count(name)) << fs::path(name).string();
                 }
@@ -274,6 +275,7 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
                     break;
                 }
                 failures += result ? 0 : 1;
+                injectedKinds.insert(rWin32::opName(faultCall));
                 // After a failure a retry with the same list succeeds.
                 if (!result && now == former) {
                     ASSERT_TRUE(save.writeFile());
@@ -285,6 +287,12 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
         }
     }
     EXPECT_GT(failures, 20); // the sequence really ran into the injected failures
+    // Every kind of call the writer makes on its way was made to fail, the hard link among
+    // them (it removes files only to clean up after a failure).
+    EXPECT_EQ(
+        injectedKinds,
+        (std::set<std::string>{"open", "read", "write", "seek", "close", "stat", "sync", "rename",
+                               "setAttributes", "setTime", "findFirst", "getAttributes", "link"}));
 }
 
 } // namespace
