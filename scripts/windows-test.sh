@@ -39,10 +39,12 @@ for program in "$build"/tests/*_tests.exe; do
         timeout "${WINDOWS_TEST_TIMEOUT:-600}" "$wine" "./$(basename "$program")" --gtest_brief=1) ||
         status=1
 done
-# The dialog's tests need a display: a virtual one of their own.
+# The dialog's tests need a display: a virtual one of their own. The Wine session the programs
+# above left behind has no display (its desktop process keeps none), so it must end first.
 dialog="$build/tests/ui_win32_dialog.exe"
 if [ -f "$dialog" ]; then
     echo "== $(basename "$dialog")"
+    wineserver -w 2>/dev/null || true
     if command -v xvfb-run >/dev/null 2>&1; then
         (cd "$(dirname "$dialog")" &&
             timeout "${WINDOWS_TEST_TIMEOUT:-600}" xvfb-run -a "$wine" "./$(basename "$dialog")" \
@@ -56,5 +58,5 @@ if [ "$found" = 0 ]; then
     echo "no test executables in $build/tests" >&2
     status=1
 fi
-"$wine"server -w 2>/dev/null || wineserver -w 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 exit $status
