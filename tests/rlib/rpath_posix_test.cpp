@@ -2,35 +2,17 @@
 // POSIX systems: names without a base, and a current directory longer than any fixed buffer.
 #include "assert_report.h"
 #include "rstring.h"
+#include "tempdir_testutil.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace {
 std::string str(const rString& s) {
     return s.text();
 }
-
-// Runs a test body with the current directory in a fresh temporary directory.
-struct CurrentDirectory {
-    CurrentDirectory() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/rpath-XXXXXX";
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        std::filesystem::current_path(pattern);
-        path = std::filesystem::current_path().string();
-    }
-    ~CurrentDirectory() {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove(path);
-    }
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::string path;
-};
 } // namespace
 
 // Without a base, the current directory; only a name of the other style is reported.

@@ -2,6 +2,7 @@
 // Windows: names without a base, in the system's style and in the other one.
 #include "assert_report.h"
 #include "rstring.h"
+#include "tempdir_testutil.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +13,6 @@ namespace {
 std::string str(const rString& s) {
     return s.text();
 }
-
-// Runs a test body with the current directory in a fresh directory below the temporary one.
-struct CurrentDirectory {
-    CurrentDirectory() {
-        const std::filesystem::path dir =
-            std::filesystem::temp_directory_path() /
-            ("rpath-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-             std::to_string(reinterpret_cast<uintptr_t>(this)));
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
-        path = std::filesystem::current_path().string();
-    }
-    ~CurrentDirectory() {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(path);
-    }
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::string path;
-};
 } // namespace
 
 // Without a base, the current directory with its drive; only a Unix-style name is reported.

@@ -11,20 +11,43 @@
 #include <random>
 #include <string>
 
+// A directory below the temporary one ($TMPDIR or /tmp on POSIX systems) that did not exist
+// before, named prefix and a random number; empty when none could be made.
+inline std::string freshTempDirectory(const char* prefix) {
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate = base / (prefix + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error))
+            return candidate.string();
+    }
+    return {};
+}
+
+// The current directory moved into a fresh temporary directory for a test's lifetime; the
+// directory goes with everything in it at the end.
+struct CurrentDirectory {
+    CurrentDirectory() {
+        const std::string made = freshTempDirectory("rpath-");
+        EXPECT_FALSE(made.empty());
+        std::filesystem::current_path(made);
+        path = std::filesystem::current_path().string();
+    }
+    ~CurrentDirectory() {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(path);
+    }
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::string path;
+};
+
 // A fresh directory below the temporary directory ($TMPDIR or /tmp on POSIX systems), removed
 // with its files at the end; the time zone is UTC; no failures are injected after the test.
 class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && dir.empty(); ++attempt) {
-            const std::filesystem::path candidate =
-                base / ("rstream-test-" + std::to_string(random()));
-            std::error_code error;
-            if (std::filesystem::create_directory(candidate, error))
-                dir = candidate.string();
-        }
+        dir = freshTempDirectory("rstream-test-");
         ASSERT_FALSE(dir.empty());
         setTimeZone("UTC0");
     }
