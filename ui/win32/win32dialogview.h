@@ -120,7 +120,6 @@ private:
     const wchar_t* tipUnderPointer(HWND list);
     HWND tips = nullptr;
     int tipRow[2] = {-1, -1}; // the row whose tip shows, per list
-    int lastInstalledSelection = -1;
     std::vector<bool> choiceBold; // per save box entry: the save has unwritten edits
     // The dialog's font in bold, in italic, and in italic struck out.
     HFONT boldFont = nullptr;
