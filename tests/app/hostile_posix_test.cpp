@@ -1,84 +1,46 @@
 // tests/app/hostile_posix_test.cpp - game directories that work against the catalogues in ways
 // only POSIX systems allow or can stage: link cycles, a hundred thousand names, unreadable places,
 // FIFOs and names Windows refuses. The scans run in a child process, so that a hang fails.
+#include "../childrun.h"
 #include "hostiletest.h"
 #include "rposix.h"
 
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <functional>
-#include <optional>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-// Runs work in a child process and returns what it reports, or nothing when it did not end
-// within the limit (the child is then killed) or ended abnormally. So a hang fails the test
-// instead of stopping the suite.
-std::optional<std::string> runBounded(const std::function<std::string()>& work, int seconds) {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return std::nullopt;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        const std::string out = work();
-        const bool sent = ::write(fds[1], out.data(), out.size()) == ssize_t(out.size());
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(fds[1]);
-    std::string out;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    bool ended = false;
-    while (child > 0 && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-            continue;
-        char block[4096];
-        const ssize_t n = ::read(fds[0], block, sizeof block);
-        if (n <= 0) {
-            ended = true;
-            break;
-        }
-        out.append(block, size_t(n));
-    }
-    ::close(fds[0]);
-    if (child <= 0)
-        return std::nullopt;
-    if (!ended)
-        ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return out;
-}
-
-// Injected failures for one directory or file, chosen by the tests.
+// Injected failures for paths that contain a part, chosen by the tests.
 struct Refusal {
-    static inline std::string part; // paths containing this fail
+    static inline std::string part;
     static inline rPosix::Op op = rPosix::Op::count_;
     static inline int error = EACCES;
-    static inline int allowed = 0; // calls that still succeed first
     static int hook(rPosix::Op called, const char* path) {
         if (called != op || path == nullptr || std::strstr(path, part.c_str()) == nullptr)
             return 0;
-        return allowed-- > 0 ? 0 : error;
+        return error;
+    }
+    static void set(const char* pathPart, rPosix::Op call, int code) {
+        part = pathPart;
+        op = call;
+        error = code;
+        rPosix::setFaultHook(hook);
     }
 };
 
 class HostileTest : public HostileGameTest {
 protected:
-    std::string scanned(int seconds = 60) {
-        const std::string d = dir;
-        return runBounded([d] { return catalogue(d); }, seconds).value_or("<hang or crash>");
+    // The catalogue scanned in a child process, so that a hang or a crash fails the test instead
+    // of stopping the suite.
+    std::string scanned(unsigned seconds = 60) {
+        const std::string out = at("catalogue.txt");
+        std::filesystem::remove(out);
+        if (exitCodeWithin(seconds,
+                           [&] { return gamegen::writeFile(out, catalogue(dir)) ? 0 : 1; }))
+            return "<hang or crash>";
+        return bytesOf("catalogue.txt");
     }
 };
 
@@ -122,16 +84,10 @@ TEST_F(HostileTest, AnUnreadableDirectoryLeavesOnlyItsOwnContentOut) {
     save("save/P/S", {"Mods\\Open", "Mods\\Locked\\Inside"});
     save("save/Locked/S", {"Mods\\Open"});
     // Root reads every directory, so the refusal is injected.
-    Refusal::part = "/Locked";
-    Refusal::op = rPosix::Op::opendir;
-    Refusal::error = EACCES;
-    Refusal::allowed = 0;
-    rPosix::setFaultHook(Refusal::hook);
+    Refusal::set("/Locked", rPosix::Op::opendir, EACCES);
     EXPECT_EQ(scanned(), "mod Mods\\Open\nsave [2003/11/09 14:16:34 P] S: Mods\\Open\n");
     // A directory that fails in the middle of its listing gives what was listed before.
-    Refusal::part = "/Mods";
-    Refusal::op = rPosix::Op::readdir;
-    Refusal::error = EIO;
+    Refusal::set("/Mods", rPosix::Op::readdir, EIO);
     const std::string partial = scanned();
     EXPECT_NE(partial, "<hang or crash>");
     EXPECT_NE(partial.find("save [2003/11/09 14:16:34 P] S:"), std::string::npos) << partial;
@@ -141,11 +97,7 @@ TEST_F(HostileTest, ASaveThatCannotBeReadIsLeftOut) {
     mod("Mods/A");
     save("save/P/Good", {"Mods\\A"});
     save("save/P/Locked", {"Mods\\A"});
-    Refusal::part = "/Locked/game.sav";
-    Refusal::op = rPosix::Op::open;
-    Refusal::error = EACCES;
-    Refusal::allowed = 0;
-    rPosix::setFaultHook(Refusal::hook);
+    Refusal::set("/Locked/game.sav", rPosix::Op::open, EACCES);
     EXPECT_EQ(scanned(), "mod Mods\\A\nsave [2003/11/09 14:16:34 P] Good: Mods\\A\n");
 }
 
@@ -155,18 +107,15 @@ TEST_F(HostileTest, AFifoNamedGameSavNeverBlocks) {
     std::filesystem::create_directories(at("save/P/Pipe"));
     ASSERT_EQ(::mkfifo(at("save/P/Pipe/game.sav").c_str(), 0644), 0);
     EXPECT_EQ(scanned(30), "mod Mods\\A\nsave [2003/11/09 14:16:34 P] Good: Mods\\A\n");
-    // Read directly, it is refused at once.
+    // Read directly, it is refused at once (1: read, -1: blocked).
     const std::string path = at("save/P/Pipe/game.sav");
-    const std::string direct =
-        runBounded(
-            [path] {
-                ModList mods;
-                SaveGame save;
-                return save.readFile(path.c_str(), mods) ? "read" : "refused";
-            },
-            30)
-            .value_or("<hang or crash>");
-    EXPECT_EQ(direct, "refused");
+    EXPECT_EQ(exitCodeWithin(30,
+                             [&] {
+                                 ModList mods;
+                                 SaveGame save;
+                                 return save.readFile(path.c_str(), mods) ? 1 : 0;
+                             }),
+              0);
 }
 
 TEST_F(HostileTest, NamesThatAreNotUtf8OrEndInDotsOrBlanksAreKept) {
