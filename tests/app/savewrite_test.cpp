@@ -62,11 +62,13 @@ TEST_F(SaveWriteTest, RefusedWritesLeaveTheDiskAlone) {
     ASSERT_TRUE(
         gamegen::setModTime(at("save/P/S/game.sav"), 1068387394, keptNanoseconds + timeStep));
     EXPECT_FALSE(save->writeFile());
+    EXPECT_EQ(save->writeFailure, SaveGame::WriteFailure::changedOnDisk);
     EXPECT_EQ(bytesOf("save/P/S/game.sav"), changed);
     // Same time, other size.
     ASSERT_TRUE(gamegen::writeFile(at("save/P/S/game.sav"), former + "x"));
     ASSERT_TRUE(gamegen::setModTime(at("save/P/S/game.sav"), 1068387394, keptNanoseconds));
     EXPECT_FALSE(save->writeFile());
+    EXPECT_EQ(save->writeFailure, SaveGame::WriteFailure::changedOnDisk);
     EXPECT_EQ(bytesOf("save/P/S/game.sav"), former + "x");
     EXPECT_EQ(save->modified, 1u);
     EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
@@ -79,6 +81,7 @@ TEST_F(SaveWriteTest, RefusedWritesLeaveTheDiskAlone) {
     save->installed.add(&huge);
     save->modified = 1;
     EXPECT_FALSE(list.saveAll());
+    EXPECT_EQ(save->writeFailure, SaveGame::WriteFailure::badName);
     EXPECT_EQ(bytesOf("save/P/S/game.sav"), former);
     EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
     save->installed.clear();
