@@ -20,7 +20,6 @@ TEST_F(SaveWriteTest, WriteKeepsThePermissions) {
     struct stat st;
     ASSERT_EQ(::stat(at("save/P/S/game.sav").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(filesInSaveDirectory(), both);
 }
 
 // game.bak and game.sav as two links to one file: the backup is already the former file, and
@@ -39,7 +38,6 @@ TEST_F(SaveWriteTest, ABackupLinkedToTheSaveLeavesNoScratchName) {
     EXPECT_EQ(bytesOf("save/P/S/game.sav"),
               rewritten(former, {"Extra", "Mods\\Beta"}, gamegen::entriesOffset + 6));
     EXPECT_EQ(bytesOf("save/P/S/game.bak"), former);
-    expectTime(1068387394, keptNanoseconds);
 }
 
 // Fault injection: the Nth call of one kind fails.
