@@ -114,25 +114,24 @@ TEST_F(SaveListTest, ReadsAndWritesAGameLaidOutForACaseInsensitiveSystem) {
     SaveList list;
     list.setProgramDirectory(rString(dir.c_str()));
     ASSERT_TRUE(list.scan());
-    ASSERT_EQ(list.getCount(), 1u);
-    ASSERT_EQ(list.mods.getCount(), 2u);
+    const std::string armor = gamegen::cp1251("Моды\\Броня"),
+                      linked = gamegen::cp1251("Моды\\Связь");
+    const std::map<std::string, std::string> mods = {{armor, gamegen::cp1251("Броня")},
+                                                     {linked, "Linked mod"}};
+    EXPECT_EQ(catalogue(list.mods), mods);
+    ASSERT_EQ(labels(list), std::vector<std::string>{"[2003/11/09 14:16:34 Профиль] Слот 1"});
     SaveGame* save = list.save(0);
-    EXPECT_STREQ(save->label().text(), "[2003/11/09 14:16:34 Профиль] Слот 1");
     ASSERT_EQ(save->installed.getCount(), 2u);
-    ModInfo* armor = save->installed[0];
-    ModInfo* linked = save->installed[1];
-    EXPECT_EQ(std::string(armor->name.text()), gamegen::cp1251("Моды\\Броня"));
-    EXPECT_EQ(std::string(linked->name.text()), gamegen::cp1251("Моды\\Связь"));
-    EXPECT_STREQ(linked->description.text(), "Linked mod");
+    EXPECT_EQ(std::string(save->installed[0]->name.text()), armor);
+    EXPECT_EQ(std::string(save->installed[1]->name.text()), linked);
 
-    const std::string former = gamegen::readFile(savePath).value();
-    ASSERT_TRUE(save->swapMods(armor, linked));
+    const std::string former = gamegen::saveBytes(content);
+    ASSERT_TRUE(save->swapMods(save->installed[0], save->installed[1]));
     ASSERT_TRUE(list.saveAll());
-    const std::string saveDir = at("SAVE/Профиль/Слот 1");
     EXPECT_EQ(gamegen::readFile(savePath).value(),
-              rewritten(former, {gamegen::cp1251("Моды\\Связь"), gamegen::cp1251("Моды\\Броня")},
-                        gamegen::entriesOffset + 1 + 10 + 1 + 10));
+              rewritten(former, {linked, armor}, gamegen::entriesOffset + 1 + 10 + 1 + 10));
     // The backup that existed in another letter case was replaced, not doubled.
+    const std::string saveDir = at("SAVE/Профиль/Слот 1");
     EXPECT_EQ(gamegen::readFile(saveDir + "/game.BAK").value(), former);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(saveDir),
                             std::filesystem::directory_iterator()),
