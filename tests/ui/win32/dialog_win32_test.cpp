@@ -26,6 +26,7 @@ namespace {
 
 constexpr size_t entriesOffset = SaveGame::entriesOffset;
 
+// A save holding the names; a write of other names makes exactly the save of those.
 std::string saveBytes(const std::vector<std::string>& names) {
     std::string out = "HEAD";
     const uint32_t count = uint32_t(names.size());
@@ -35,21 +36,6 @@ std::string saveBytes(const std::vector<std::string>& names) {
     for (const auto& name : names)
         out += char(name.size() * 2) + name;
     return out + "tail";
-}
-
-// The names stored in a save's bytes.
-std::vector<std::string> storedNames(const std::string& bytes) {
-    std::vector<std::string> names;
-    if (bytes.size() < entriesOffset)
-        return names;
-    const uint32_t count = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8;
-    size_t at = entriesOffset;
-    for (uint32_t i = 0; i < count && at < bytes.size(); ++i) {
-        const size_t length = uint8_t(bytes[at]) >> 1;
-        names.push_back(bytes.substr(at + 1, length));
-        at += 1 + length;
-    }
-    return names;
 }
 
 std::wstring textOf(HWND window) {
@@ -109,7 +95,22 @@ protected:
         PostMessageW(focus, WM_KEYDOWN, key, 1);
         PostMessageW(focus, WM_KEYUP, key, LPARAM(0xC0000001));
     }
+    // Gives the installed list the focus, as Tab would, and selects its first row with Home.
+    void selectFirstInstalled() {
+        SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
+        press(VK_HOME);
+    }
+    // Reads the text of the message box over the dialog and dismisses it with Enter.
+    static std::wstring dismissMessage() {
+        HWND box = GetActiveWindow();
+        const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+        return text;
+    }
     int focusId() const { return GetDlgCtrlID(GetFocus()); }
+    int sent(int id, UINT message) const {
+        return int(SendMessageW(view.control(id), message, 0, 0));
+    }
     bool enabled(int id) const { return IsWindowEnabled(view.control(id)) != FALSE; }
     std::wstring rowText(int list, int row) const {
         wchar_t text[256] = {};
@@ -198,7 +199,7 @@ TEST_F(DialogWin32Test, TheTemplateHasItsCaptionControlsPlacesStylesAndOrder) {
         EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
         // The rows: the newest save chosen, its mods in order, the catalogue sorted, the
         // Cyrillic description decoded from code page 1251.
-        EXPECT_EQ(SendMessageW(view.control(IDC_SAVES), CB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(sent(IDC_SAVES, CB_GETCURSEL), 0);
         wchar_t label[128] = {};
         SendMessageW(view.control(IDC_SAVES), CB_GETLBTEXT, 0, LPARAM(label));
         const std::wstring labelText = label;
@@ -227,11 +228,10 @@ TEST_F(DialogWin32Test, KeysInstallAndMoveAndEnterOnTheListWritesAndClosesWithOK
             press(VK_INSERT);
         },
         [&] {
-            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 3);
+            EXPECT_EQ(sent(IDC_INSTALLED, LB_GETCOUNT), 3);
             EXPECT_EQ(focusId(), IDC_AVAILABLE);
             // Select the installed list's first row and move it down.
-            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
-            press(VK_HOME);
+            selectFirstInstalled();
         },
         [&] {
             EXPECT_FALSE(enabled(IDC_MOVEUP));
@@ -241,14 +241,13 @@ TEST_F(DialogWin32Test, KeysInstallAndMoveAndEnterOnTheListWritesAndClosesWithOK
         [&] {
             EXPECT_EQ(rowText(IDC_INSTALLED, 0), L"Beta mod");
             EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Alpha mod");
-            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), 1);
+            EXPECT_EQ(sent(IDC_INSTALLED, LB_GETCURSEL), 1);
             EXPECT_TRUE(enabled(IDC_MOVEUP));
             press(VK_RETURN);
         },
     });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(storedNames(bytesOf(savePath())),
-              (std::vector<std::string>{"Mods\\Beta", "Mods\\Alpha", "\xcc\xee\xe4"}));
+    EXPECT_EQ(bytesOf(savePath()), saveBytes({"Mods\\Beta", "Mods\\Alpha", "\xcc\xee\xe4"}));
     EXPECT_EQ(bytesOf(savePath().parent_path() / L"game.bak"),
               saveBytes({"Mods\\Alpha", "Mods\\Beta"}));
 }
@@ -256,10 +255,7 @@ TEST_F(DialogWin32Test, KeysInstallAndMoveAndEnterOnTheListWritesAndClosesWithOK
 TEST_F(DialogWin32Test, EnterOnAFocusedButtonPressesItAndEscCancelsWithoutWriting) {
     const std::string former = bytesOf(savePath());
     const INT_PTR result = run({
-        [&] {
-            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
-            press(VK_HOME);
-        },
+        [&] { selectFirstInstalled(); },
         [] { press(VK_TAB); }, // the available list
         [] { press(VK_TAB); }, // "X", enabled by the installed selection
         [&] {
@@ -267,7 +263,7 @@ TEST_F(DialogWin32Test, EnterOnAFocusedButtonPressesItAndEscCancelsWithoutWritin
             press(VK_RETURN); // presses "X", not OK
         },
         [&] {
-            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 1);
+            EXPECT_EQ(sent(IDC_INSTALLED, LB_GETCOUNT), 1);
             // "X" is disabled now: the focus went to the list it acted on.
             EXPECT_FALSE(enabled(IDC_REMOVE));
             EXPECT_EQ(focusId(), IDC_INSTALLED);
@@ -283,10 +279,7 @@ TEST_F(DialogWin32Test, AFailedWriteShowsTheMessageAndKeepsTheDialogOpen) {
     HANDLE held = INVALID_HANDLE_VALUE;
     std::wstring shown;
     const INT_PTR result = run({
-        [&] {
-            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
-            press(VK_HOME);
-        },
+        [&] { selectFirstInstalled(); },
         [] { press(VK_DELETE); },
         [&] {
             // The game holds the save open without sharing.
@@ -297,14 +290,9 @@ TEST_F(DialogWin32Test, AFailedWriteShowsTheMessageAndKeepsTheDialogOpen) {
         },
         [&] {
             // The message box is up, over the dialog.
-            HWND box = GetActiveWindow();
-            EXPECT_NE(box, view.window());
-            wchar_t caption[64] = {};
-            GetWindowTextW(box, caption, 64);
-            EXPECT_STREQ(caption, L"Tarvex");
-            HWND text = GetDlgItem(box, 0xFFFF);
-            shown = textOf(text);
-            PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+            EXPECT_NE(GetActiveWindow(), view.window());
+            EXPECT_EQ(textOf(GetActiveWindow()), L"Tarvex");
+            shown = dismissMessage();
         },
         [&] {
             EXPECT_EQ(GetActiveWindow(), view.window());
@@ -318,7 +306,7 @@ TEST_F(DialogWin32Test, AFailedWriteShowsTheMessageAndKeepsTheDialogOpen) {
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(shown.rfind(L"Error saving saves. May be share violation ?", 0), 0u)
         << fs::path(shown).string();
-    EXPECT_EQ(storedNames(bytesOf(savePath())), std::vector<std::string>{"Mods\\Beta"});
+    EXPECT_EQ(bytesOf(savePath()), saveBytes({"Mods\\Beta"}));
 }
 
 TEST_F(DialogWin32Test, ARowNamingAModTheGameLacksCannotBeSelected) {
@@ -326,22 +314,21 @@ TEST_F(DialogWin32Test, ARowNamingAModTheGameLacksCannotBeSelected) {
     const INT_PTR result = run({
         [&] {
             EXPECT_EQ(rowText(IDC_INSTALLED, 1), L"Gone\\Mod");
-            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
-            press(VK_HOME);
+            selectFirstInstalled();
         },
         [&] {
-            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), 0);
+            EXPECT_EQ(sent(IDC_INSTALLED, LB_GETCURSEL), 0);
             EXPECT_TRUE(enabled(IDC_REMOVE));
             press(VK_END); // the missing mod's row
         },
         [&] {
-            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCURSEL, 0, 0), -1);
+            EXPECT_EQ(sent(IDC_INSTALLED, LB_GETCURSEL), -1);
             EXPECT_FALSE(enabled(IDC_REMOVE));
             EXPECT_FALSE(enabled(IDC_MOVEUP));
             press(VK_DELETE); // nothing to remove
         },
         [&] {
-            EXPECT_EQ(SendMessageW(view.control(IDC_INSTALLED), LB_GETCOUNT, 0, 0), 2);
+            EXPECT_EQ(sent(IDC_INSTALLED, LB_GETCOUNT), 2);
             press(VK_ESCAPE);
         },
     });
@@ -353,14 +340,11 @@ TEST_F(DialogWin32Test, WithoutASaveDirectoryTheLoadErrorShowsAndEnterCloses) {
     std::wstring shown;
     const INT_PTR result = run({
         [&] {
-            // The message box opens while the dialog is being set up.
-            HWND box = GetActiveWindow();
-            shown = textOf(GetDlgItem(box, 0xFFFF));
-            PostMessageW(box, WM_KEYDOWN, VK_RETURN, 1);
+            shown = dismissMessage(); // the box opens while the dialog is being set up
         },
         [&] {
-            EXPECT_EQ(SendMessageW(view.control(IDC_SAVES), CB_GETCOUNT, 0, 0), 0);
-            EXPECT_EQ(SendMessageW(view.control(IDC_AVAILABLE), LB_GETCOUNT, 0, 0), 0);
+            EXPECT_EQ(sent(IDC_SAVES, CB_GETCOUNT), 0);
+            EXPECT_EQ(sent(IDC_AVAILABLE, LB_GETCOUNT), 0);
             for (int id : {IDC_INSTALL, IDC_REMOVE, IDC_MOVEUP, IDC_MOVEDOWN})
                 EXPECT_FALSE(enabled(id)) << id;
             EXPECT_EQ(focusId(), IDOK);
@@ -401,8 +385,7 @@ TEST_F(DialogWin32Test, EditedSavesAreDrawnBoldRecordedModsItalicAndMissingOnesS
             row = drawnNow(IDC_AVAILABLE, 1); // Beta, not recorded
             EXPECT_FALSE(row.italic || row.strikeOut);
             EXPECT_FALSE(drawnNow(IDC_SAVES, Win32DialogView::fieldEntry).bold);
-            SendMessageW(view.window(), WM_NEXTDLGCTL, WPARAM(view.control(IDC_INSTALLED)), TRUE);
-            press(VK_HOME);
+            selectFirstInstalled();
         },
         [&] {
             // The selected row shows as selected, in its own font.
