@@ -31,33 +31,16 @@ fs::path scratchOf(DWORD process) {
     return fs::path(temp) / name;
 }
 
-struct Search {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK findDialog(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t caption[32] = {};
-    GetWindowTextW(window, caption, 32);
-    if (owner == search->process && IsWindowVisible(window) &&
-        lstrcmpW(caption, L"Tarvex v1.1") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The dialog window of the process, once it shows (null after the time-out).
 HWND dialogOf(DWORD process, DWORD timeoutMs) {
-    Search search{process, nullptr};
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr)
-            return search.found;
-        Sleep(50);
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50, Sleep(50)) {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, nullptr, L"Tarvex v1.1")) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == process && IsWindowVisible(window))
+                return window;
+        }
     }
     return nullptr;
 }
