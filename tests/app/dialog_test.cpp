@@ -36,9 +36,6 @@ TEST_F(DialogTest, SelectionAndButtonsAfterEachHandler) {
     dialog.OnMoveUp();
     EXPECT_EQ(view.selected[0], 0);
     EXPECT_EQ(view.buttons(), "1101"); // first row: no "^"
-    dialog.OnMoveDown();
-    EXPECT_EQ(view.texts(ModRows::installed), (Texts{"Alpha", "beta", "Gamma"}));
-    EXPECT_EQ(view.selected[0], 1);
     dialog.OnRemove();
     EXPECT_EQ(view.texts(ModRows::installed), (Texts{"Alpha", "Gamma"}));
     EXPECT_EQ(view.selected[0], -1);
