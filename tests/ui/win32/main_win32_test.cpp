@@ -74,15 +74,11 @@ protected:
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(fs::is_directory(scratchOf(process.dwProcessId)));
     }
-    // The process's exit code once it ended, or STILL_ACTIVE after the time-out.
-    DWORD ended(DWORD timeoutMs) {
-        WaitForSingleObject(process.hProcess, timeoutMs);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    }
     void expectCleanEnd() {
-        EXPECT_EQ(ended(20000), 0u);
+        WaitForSingleObject(process.hProcess, 20000);
+        DWORD code = STILL_ACTIVE; // what is left after the time-out
+        GetExitCodeProcess(process.hProcess, &code);
+        EXPECT_EQ(code, 0u);
         EXPECT_FALSE(fs::exists(scratchOf(process.dwProcessId)));
         EXPECT_EQ(bytesOf(root / L"save" / L"P" / L"S" / L"game.sav"), save);
         EXPECT_FALSE(fs::exists(root / L"save" / L"P" / L"S" / L"game.bak"));
