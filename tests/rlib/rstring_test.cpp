@@ -80,7 +80,7 @@ TEST(rString, assignmentAndConcatenationKeepOneTerminator) {
     EXPECT_EQ(str(chars), std::string(127, 'x') + "y");
 }
 
-TEST(rString, substringsAndBackwardSearchesFollowTheirRules) {
+TEST(rString, substringsAreClampedToTheText) {
     const rString hello("hello");
     EXPECT_EQ(str(hello.mid(1, 2)), "el");
     EXPECT_EQ(str(hello.mid(5, 1)), "");
@@ -94,16 +94,6 @@ TEST(rString, substringsAndBackwardSearchesFollowTheirRules) {
     EXPECT_EQ(str(abc.right(2)), "bc");
     EXPECT_EQ(str(abc.right(3)), "abc");
     EXPECT_EQ(str(abc.right(4)), "");
-
-    EXPECT_EQ(rString("a.b.c").findLastChar('.', -1), 3);
-    EXPECT_EQ(abc.findLastChar('.', -1), -1);
-    EXPECT_EQ(abc.findLastChar('a', 0), 0);
-    EXPECT_EQ(rString("a.b.c").findLastChar('.', 2), 1);
-    EXPECT_EQ(abc.findLastChar('c', 100), 2); // a start beyond the text is clamped
-    const rString twice("abcabc");
-    EXPECT_EQ(twice.findLast("bc"), 4);
-    EXPECT_EQ(twice.findLast("bc", 4), 1); // the occurrence at 4 does not end by index 4
-    EXPECT_EQ(twice.findLast("zz"), -1);
 }
 
 TEST(rString, trimAndPaddingEditToTheWidth) {
@@ -129,14 +119,12 @@ TEST(rString, trimAndPaddingEditToTheWidth) {
 
 TEST(rString, growthBeyondThirtyTwoBitsFailsAndLeavesTheText) {
     rString s("keep");
-    s.padLeft(0xFFFFFFFFu, ' ');
-    EXPECT_EQ(s.errorCode(), erInsufMemory);
-    EXPECT_EQ(str(s), "keep");
-    s.clearError();
-    s.center(0xFFFFFFFFu, '*');
-    EXPECT_EQ(s.errorCode(), erInsufMemory);
-    EXPECT_EQ(str(s), "keep");
-    s.clearError();
+    for (auto pad : {&rString::padLeft, &rString::padRight, &rString::center}) {
+        (s.*pad)(0xFFFFFFFFu, '*');
+        EXPECT_EQ(s.errorCode(), erInsufMemory);
+        EXPECT_EQ(str(s), "keep");
+        s.clearError();
+    }
     EXPECT_EQ(s.fill('x', 0, 0xFFFFFFFFu), 0);
     EXPECT_EQ(s.errorCode(), erInsufMemory);
     EXPECT_EQ(str(s), "keep");
@@ -279,24 +267,25 @@ TEST(rString, insertionsAfterAStoredIndexErrorAreRefusedAlike) {
     EXPECT_EQ(str(s), "5");
 }
 
+// Every start against a search written out; starts before the text or beyond it are clamped.
 TEST(rString, backwardSearchesFromEveryStart) {
     const rString s("abcabc");
-    EXPECT_EQ(s.findLastChar('a', 0), 0); // the later 'a' lies after the start
-    EXPECT_EQ(s.findLastChar('b', 0), -1);
-    EXPECT_EQ(s.findLastChar('c', 2), 2);
-    EXPECT_EQ(s.findLastChar('c', 4), 2);
-    EXPECT_EQ(s.findLastChar('c', 5), 5);
-    EXPECT_EQ(s.findLastChar('a', 3), 3);
+    for (const char c : {'a', 'b', 'c', '.'})
+        for (int from = 0; from < 6; ++from) {
+            int expected = -1;
+            for (int i = 0; i <= from; ++i)
+                if (s.text()[i] == c)
+                    expected = i;
+            EXPECT_EQ(s.findLastChar(c, from), expected) << c << from;
+        }
+    EXPECT_EQ(s.findLastChar('c', -1), 5);
+    EXPECT_EQ(s.findLastChar('c', 100), 5);
+    EXPECT_EQ(s.findLastChar('a', -7), 3);
     EXPECT_EQ(s.findLastChar('\0', -1), 6); // from the terminator
     EXPECT_EQ(s.findLastChar('\0', 5), -1);
-    EXPECT_EQ(s.findLastChar('a', -7), 3);
-    for (int from = 0; from < 7; ++from) {
-        int expected = -1;
-        for (int i = 0; i <= from; ++i)
-            if (s.text()[i] == 'b')
-                expected = i;
-        EXPECT_EQ(s.findLastChar('b', from), expected) << from;
-    }
+    EXPECT_EQ(s.findLast("bc"), 4);
+    EXPECT_EQ(s.findLast("bc", 4), 1); // the occurrence at 4 does not end by index 4
+    EXPECT_EQ(s.findLast("zz"), -1);
 }
 
 TEST(rString, loadStringGrowsASmallStringForTheWholeText) {
