@@ -28,6 +28,17 @@ std::string str(const rString& s) {
     return s.text();
 }
 
+std::string absoluteWin(const char* name, const char* base = nullptr) {
+    return str(win(name).makeAbsolute(base));
+}
+
+std::string absoluteUnix(const char* name, const char* base = nullptr) {
+    return str(unix(name).makeAbsolute(base));
+}
+
+std::string relative(rString s, const char* base, bool allowLonger = true) {
+    return str(s.makeRelative(base, allowLonger));
+}
 } // namespace
 
 TEST(rPath, windowsStyleSplitsNamesAfterSeparatorsAndDrives) {
@@ -91,9 +102,6 @@ TEST(rPath, separatorsAreAddedAndRemovedExceptAtRoots) {
 }
 
 TEST(rPath, makeAbsoluteResolvesParentAndCurrentReferences) {
-    const auto absoluteWin = [](const char* name, const char* base = nullptr) {
-        return str(win(name).makeAbsolute(base));
-    };
     EXPECT_EQ(absoluteWin("C:\\a\\b\\..\\c"), "C:\\a\\c");
     EXPECT_EQ(absoluteWin("C:\\a\\.\\b"), "C:\\a\\b");
     EXPECT_EQ(absoluteWin("C:\\a\\b\\."), "C:\\a\\b\\");
@@ -105,9 +113,6 @@ TEST(rPath, makeAbsoluteResolvesParentAndCurrentReferences) {
     EXPECT_EQ(absoluteWin("..\\x\\..\\y", "C:\\g\\h\\"), "C:\\g\\y");
     EXPECT_EQ(absoluteWin("C:\\a\\b\\.."), "C:\\a\\");
 
-    const auto absoluteUnix = [](const char* name, const char* base = nullptr) {
-        return str(unix(name).makeAbsolute(base));
-    };
     EXPECT_EQ(absoluteUnix("/a/b/../c"), "/a/c");
     EXPECT_EQ(absoluteUnix("/a/./b"), "/a/b");
     EXPECT_EQ(absoluteUnix("/../x"), "/x");
@@ -118,9 +123,6 @@ TEST(rPath, makeAbsoluteResolvesParentAndCurrentReferences) {
 
 // On Linux a name may end in dots or blanks: only whole "." and ".." components are references.
 TEST(rPath, unixStyleNormalisationTouchesOnlyWholeDotComponents) {
-    const auto absoluteUnix = [](const char* name, const char* base = nullptr) {
-        return str(unix(name).makeAbsolute(base));
-    };
     for (const char* plain :
          {"/g/Mods/Ver. 2.", "/g/Mods/Ver. 2./game.db", "/g/save/Q/x.../game.sav",
           "/g/save/P/Slot./game.sav", "/g/Game v1./save/", "/a/..b/c", "/a/b../c", "/a/.x/c",
@@ -140,8 +142,8 @@ TEST(rPath, unixStyleNormalisationTouchesOnlyWholeDotComponents) {
     EXPECT_EQ(absoluteUnix("../../x", "rel"), "../x");
 
     // Windows-style names keep their own rules: a final dot is dropped.
-    EXPECT_EQ(str(win("C:\\g\\x.").makeAbsolute()), "C:\\g\\x");
-    EXPECT_EQ(str(win("C:\\g\\x\\..\\y.").makeAbsolute()), "C:\\g\\y");
+    EXPECT_EQ(absoluteWin("C:\\g\\x."), "C:\\g\\x");
+    EXPECT_EQ(absoluteWin("C:\\g\\x\\..\\y."), "C:\\g\\y");
 }
 
 namespace {
@@ -181,9 +183,6 @@ TEST(rPath, makeAbsoluteKeepsTheNameWhenMemoryRunsOut) {
 // Components are compared whole: a name that merely begins like the base's component is no
 // descendant of it.
 TEST(rPath, makeRelativeComparesWholeComponents) {
-    const auto relative = [](rString s, const char* base) {
-        return str(s.makeRelative(base, true));
-    };
     EXPECT_EQ(relative(unix("/ab/ab/b"), "/ab/a"), "../ab/b");
     EXPECT_EQ(relative(unix("/a/bc"), "/a/b"), "../bc");
     EXPECT_EQ(relative(unix("/a/b/x"), "/a/bc"), "../b/x");
@@ -192,8 +191,7 @@ TEST(rPath, makeRelativeComparesWholeComponents) {
     EXPECT_EQ(relative(win("C:\\ab\\ab\\b"), "C:\\ab\\a"), "..\\ab\\b");
     EXPECT_EQ(relative(win("C:\\a\\bc"), "C:\\a\\b"), "..\\bc");
     EXPECT_EQ(relative(win("C:\\A\\B\\x"), "c:\\a\\b"), "x"); // Windows names ignore case
-    rString shorter = unix("/ab/ab/b");
-    EXPECT_EQ(str(shorter.makeRelative("/ab/a", false)), "../ab/b");
+    EXPECT_EQ(relative(unix("/ab/ab/b"), "/ab/a", false), "../ab/b");
 }
 
 // The extension may be this string's own text, also when the block must grow or is cut first.
@@ -209,9 +207,6 @@ TEST(rPath, extensionsMayComeFromTheStringsOwnText) {
 }
 
 TEST(rPath, makeRelativeExpressesNamesAgainstABase) {
-    const auto relative = [](rString s, const char* base, bool allowLonger) {
-        return str(s.makeRelative(base, allowLonger));
-    };
     EXPECT_EQ(relative(win("C:\\g\\save\\game.sav"), "C:\\g", false), "save\\game.sav");
     EXPECT_EQ(relative(win("C:\\g\\a\\x"), "C:\\g\\b\\c", true), "..\\..\\a\\x");
     EXPECT_EQ(relative(win("C:\\g\\a\\x"), "C:\\g\\b\\c", false), "C:\\g\\a\\x");
