@@ -212,9 +212,6 @@ TEST(rSortedObjArray, keepsKeysOrderedWithOrWithoutDuplicates) {
     EXPECT_EQ(many.find(second), 1);
     Counted stranger(&deaths, 3);
     EXPECT_EQ(many.find(&stranger), -1);
-    uint32_t position = 0;
-    EXPECT_EQ(many.search(4, position), 0);
-    EXPECT_EQ(position, 3u);
 }
 
 TEST(rObjArray, deleteAfterAStoredErrorFreesOnlyWhatWasRemoved) {

@@ -126,7 +126,7 @@ TEST_F(DateTimeTest, CalendarTimeGoesThroughLocalTime) {
         EXPECT_FALSE(t.setTimeT(time_t(-2300000000LL))); // 1897
     }
     EXPECT_EQ(t.getSeconds(), before);
-    EXPECT_TRUE(t.set(1905, 2, 29, 0, 0, 0) == false);
+    EXPECT_FALSE(t.set(1905, 2, 29, 0, 0, 0));
     EXPECT_EQ(t.timeT(), time_t(-1));
 
     rDateTime now;

@@ -42,9 +42,6 @@ TEST(rObject, checksAreStickyPerGroupAndLevel) {
     f.check(false, erFileEof, "a", 0);
     EXPECT_TRUE(f.check(true, erFileSeek, nullptr, 0)); // higher level clears
     EXPECT_FALSE(f.hasError());
-    f.check(false, erFileEof, "a", 0);
-    EXPECT_TRUE(f.check(true, erFileIO, nullptr, 0));
-    EXPECT_FALSE(f.hasError());
 
     f.check(false, erFileOpen, "open", 1);
     EXPECT_FALSE(f.check(false, erFileEof, "eof", 2)); // lower level keeps the stored error
