@@ -68,10 +68,6 @@ TEST_F(DateTimeTest, ParsesDatesAndTimesAndConvertsNumbers) {
     EXPECT_TRUE(t.parseDate("09.11.2003"));
     EXPECT_EQ(t.number(), 20031109);
     EXPECT_STREQ(t.timeText().text(), "00:00:00");
-    EXPECT_FALSE(t.parseDate("09.11.1850"));
-    EXPECT_FALSE(t.parseDate("09.11.00"));
-    EXPECT_FALSE(t.parseDate("xx.11.2003"));
-    EXPECT_FALSE(t.parseDate("09.11.99999999999999"));
 
     EXPECT_TRUE(t.parseTime("14:16"));
     EXPECT_STREQ(t.timeText().text(), "14:16:00");
@@ -80,15 +76,17 @@ TEST_F(DateTimeTest, ParsesDatesAndTimesAndConvertsNumbers) {
     EXPECT_EQ(t.getSecond(), 59u);
     EXPECT_FALSE(t.parseTime("24:00"));
 
-    // Missing texts fail and keep the value; extreme years fail without overflowing.
+    // Missing texts fail and keep the value; years out of range, extreme ones included, fail
+    // without overflowing.
     ASSERT_TRUE(t.set(2003, 11, 9, 14, 16, 5));
     EXPECT_FALSE(t.parseDate(nullptr));
     EXPECT_FALSE(t.parseTime(nullptr));
     EXPECT_STREQ(t.dateText().text(), "09.11.2003");
     EXPECT_STREQ(t.timeText().text(), "14:16:05");
-    for (const char* extreme : {"09.11.-2147483648", "09.11.-2147483649", "09.11.-1",
-                                "09.11.2147483647", "-2147483648.11.03", "09.-2147483648.03"})
-        EXPECT_FALSE(t.parseDate(extreme)) << extreme;
+    for (const char* bad : {"09.11.1850", "09.11.00", "xx.11.2003", "09.11.99999999999999",
+                            "09.11.-2147483648", "09.11.-2147483649", "09.11.-1",
+                            "09.11.2147483647", "-2147483648.11.03", "09.-2147483648.03"})
+        EXPECT_FALSE(t.parseDate(bad)) << bad;
     EXPECT_FALSE(t.parseTime("-2147483648:00:-2147483648"));
 
     EXPECT_TRUE(t.setNumber(20040229));
