@@ -113,9 +113,7 @@ TEST(rArray, clearAndSetLimitKeepTheirPromises) {
         a.add(i);
     a.clear();
     EXPECT_EQ(a.getCount(), 0u);
-    EXPECT_EQ(a.getLimit(), 20u);
-    for (uint32_t i = 0; i < 20; ++i)
-        EXPECT_EQ(a.getItems()[i], 0u);
+    EXPECT_EQ(a.getLimit(), 20u); // the zeroed block: checked by the model test below
     uint32_t* block = a.getItems();
     EXPECT_TRUE(a.setLimit(20));
     EXPECT_EQ(a.getItems(), block);

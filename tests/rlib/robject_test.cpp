@@ -83,8 +83,7 @@ TEST(rObject, errorTextUsesTemplatesOrTheNumericFallback) {
     rString out;
     EXPECT_STREQ(o.errorText(out), "Cannot open the file \"game.sav\".");
     EXPECT_TRUE(o.hasError());
-    rObject seek(erFileSeek, nullptr, 4096);
-    EXPECT_STREQ(seek.errorText(out), "Cannot seek to offset 4096.");
+    EXPECT_STREQ(rObject(erFileSeek, nullptr, 4096).errorText(out), "Cannot seek to offset 4096.");
     rObject memory(erInsufMemory, nullptr, 1152);
     EXPECT_STREQ(memory.errorText(out, true), "Not enough memory: 1152 bytes requested.");
     EXPECT_FALSE(memory.hasError());
