@@ -19,38 +19,33 @@ milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
 }
 
-// Runs f on its own thread and reports what it answered.
-template <class F> bool onThread(F f) {
-    bool result = false;
-    std::thread t([&] { result = f(); });
-    t.join();
-    return result;
-}
-
-// Whether another thread gets the read or write side at once (and gives it back).
-bool othersCanRead(rSharedLock& lock) {
-    return onThread([&] {
-        const bool in = lock.lockRead(0);
-        if (in)
-            lock.unlockRead();
-        return in;
-    });
-}
-bool othersCanWrite(rSharedLock& lock) {
-    return onThread([&] {
-        const bool in = lock.lockWrite(0);
-        if (in)
-            lock.unlockWrite();
-        return in;
-    });
-}
-
-// Waits (generously) until flag becomes true.
-bool eventually(const std::atomic<bool>& flag) {
+// Whether another thread gets the write (or read) side within timeout, and gives it back. A
+// refusal must not come before the time-out.
+bool othersGet(rSharedLock& lock, bool write, uint32_t timeout = 0) {
     const auto start = Clock::now();
-    while (!flag && since(start) < milliseconds(20000))
+    bool in = false;
+    std::thread([&] {
+        in = write ? lock.lockWrite(timeout) : lock.lockRead(timeout);
+        if (in && write)
+            lock.unlockWrite();
+        else if (in)
+            lock.unlockRead();
+    }).join();
+    if (!in) {
+        EXPECT_GE(since(start), milliseconds(timeout));
+    }
+    return in;
+}
+
+// Waits (generously) until done() answers true.
+template <class F> bool eventually(F done) {
+    const auto start = Clock::now();
+    while (!done() && since(start) < milliseconds(20000))
         std::this_thread::sleep_for(milliseconds(1));
-    return flag;
+    return done();
+}
+bool eventually(const std::atomic<bool>& flag) {
+    return eventually([&] { return flag.load(); });
 }
 
 } // namespace
@@ -69,15 +64,11 @@ TEST(SharedLock, ReadersHoldTogetherAndKeepWritersOut) {
             eventually(leave);
             lock.unlockRead();
         });
-    while (holding < 2)
-        std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_TRUE(eventually([&] { return holding == 2; }));
     EXPECT_EQ(obtained, 2);
-
-    const auto start = Clock::now();
-    EXPECT_FALSE(onThread([&] { return lock.lockWrite(100); }));
-    EXPECT_GE(since(start), milliseconds(100));
+    EXPECT_FALSE(othersGet(lock, true, 100));
     // A third reader still comes in while the other two hold the lock.
-    EXPECT_TRUE(othersCanRead(lock));
+    EXPECT_TRUE(othersGet(lock, false));
 
     leave = true;
     for (auto& t : readers)
@@ -89,21 +80,14 @@ TEST(SharedLock, ReadersHoldTogetherAndKeepWritersOut) {
 TEST(SharedLock, WriterKeepsReadersAndWritersOut) {
     rSharedLock lock;
     ASSERT_TRUE(lock.lockWrite(0));
-    auto start = Clock::now();
-    EXPECT_FALSE(onThread([&] { return lock.lockRead(100); }));
-    EXPECT_GE(since(start), milliseconds(100));
-    start = Clock::now();
-    EXPECT_FALSE(onThread([&] { return lock.lockWrite(100); }));
-    EXPECT_GE(since(start), milliseconds(100));
-    EXPECT_FALSE(othersCanRead(lock));
+    EXPECT_FALSE(othersGet(lock, false, 100));
+    EXPECT_FALSE(othersGet(lock, true, 100));
+    EXPECT_FALSE(othersGet(lock, false));
     // Only the holder can release it.
-    onThread([&] {
-        lock.unlockWrite();
-        return true;
-    });
-    EXPECT_FALSE(othersCanRead(lock));
+    std::thread([&] { lock.unlockWrite(); }).join();
+    EXPECT_FALSE(othersGet(lock, false));
     lock.unlockWrite();
-    EXPECT_TRUE(othersCanRead(lock));
+    EXPECT_TRUE(othersGet(lock, false));
 }
 
 TEST(SharedLock, WriteSideIsRecursiveAndItsHolderMayRead) {
@@ -114,9 +98,9 @@ TEST(SharedLock, WriteSideIsRecursiveAndItsHolderMayRead) {
     lock.unlockRead();
     lock.unlockWrite();
     // Still held once: other threads stay out.
-    EXPECT_FALSE(onThread([&] { return lock.lockWrite(20); }));
+    EXPECT_FALSE(othersGet(lock, true, 20));
     lock.unlockWrite();
-    EXPECT_TRUE(othersCanWrite(lock));
+    EXPECT_TRUE(othersGet(lock, true));
     // A reader that asks for the write side waits for itself: the time-out answers.
     ASSERT_TRUE(lock.lockRead(0));
     const auto start = Clock::now();
@@ -292,9 +276,7 @@ TEST(Event, SetLetsExactlyOneWaitThrough) {
         });
     std::this_thread::sleep_for(milliseconds(30));
     event.set();
-    const auto waitStart = Clock::now();
-    while (through < 1 && since(waitStart) < milliseconds(20000))
-        std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_TRUE(eventually([&] { return through >= 1; }));
     std::this_thread::sleep_for(milliseconds(30));
     EXPECT_EQ(through, 1);
     event.set();
