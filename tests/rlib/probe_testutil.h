@@ -129,17 +129,17 @@ protected:
         std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(v));
         return text;
     }
-    // The asctime form (day of month with two digits) of every second from first to last.
-    static std::vector<std::string> timesBetween(time_t first, time_t last) {
-        std::vector<std::string> result;
-        for (time_t t = first; t <= last; ++t) {
+    // Whether text is the asctime form (day of month with two digits) of a second of the run.
+    static bool isTimeOfRun(const std::string& text, const ProbeRun& r) {
+        for (time_t t = r.started; t <= r.ended; ++t) {
             struct tm utc;
             gmtime_r(&t, &utc);
-            char text[64];
-            std::strftime(text, sizeof text, "%a %b %d %H:%M:%S %Y", &utc);
-            result.push_back(text);
+            char stamp[64];
+            std::strftime(stamp, sizeof stamp, "%a %b %d %H:%M:%S %Y", &utc);
+            if (text == stamp)
+                return true;
         }
-        return result;
+        return false;
     }
 
     std::string base; // removed at the end
