@@ -74,8 +74,11 @@ probeSnapshotReturn:
 
 namespace {
 
+// Prints a "name value" line, and everything printed before it, at once: the test reads the
+// lines even when the process then dies.
 void print(const char* name, const void* value) {
     std::printf("%s %lx\n", name, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(value)));
+    std::fflush(stdout);
 }
 
 void printBase() {
@@ -87,7 +90,6 @@ void printBase() {
 void faultRead(void*) {
     print("insn", probeReadInsn);
     print("return", probeReadReturn);
-    std::fflush(stdout);
     probeReadChain(nullptr);
     asm volatile("" ::: "memory"); // no tail call: this function keeps its frame
 }
@@ -95,7 +97,6 @@ void faultRead(void*) {
 void faultDivide(void*) {
     print("insn", probeDivideInsn);
     print("return", probeDivideReturn);
-    std::fflush(stdout);
     probeDivideChain(0);
     asm volatile("" ::: "memory");
 }
@@ -173,7 +174,6 @@ int runThread(rThreadFunction function, void* argument) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     printBase();
-    std::fflush(stdout);
     if (mode == "read")
         return runThread(faultRead, nullptr);
     if (mode == "divide")
@@ -182,7 +182,6 @@ int main(int argc, char** argv) {
         return runThread(faultWithContext, const_cast<char*>("Reading the save list"));
     if (mode == "deep") {
         print("recurse", reinterpret_cast<const void*>(&recurse));
-        std::fflush(stdout);
         return runThread(faultDeep, nullptr);
     }
     if (mode == "main") { // the handler without a catch-all: the fault takes its default action
@@ -215,7 +214,6 @@ int main(int argc, char** argv) {
         print("readReturn", probeReadReturn);
         print("divide", probeDivideInsn);
         print("divideReturn", probeDivideReturn);
-        std::fflush(stdout);
         crashQuiet = true;
         rThread threads[togetherCount];
         for (int i = 0; i < togetherCount; ++i)
@@ -232,7 +230,6 @@ int main(int argc, char** argv) {
         std::printf("self %x\n", currentThreadId());
         print("function", reinterpret_cast<const void*>(&writeThreadSnapshot));
         print("return", probeSnapshotReturn);
-        std::fflush(stdout);
         while (ready.load() < 2)
             sleepMs(5);
         probeSnapshotChain("Two workers");
