@@ -111,23 +111,7 @@ TEST_F(ScratchTest, OwnDirectoryIsPrivateAndGoesWithItsContents) {
               descriptors); // each check of the directory closes what it opened
 }
 
-TEST_F(ScratchTest, NormalExitRemovesTheDirectoryWithItsTemporaryFile) {
-    Child child;
-    ASSERT_TRUE(child.start());
-    EXPECT_EQ(child.directory, canonical(child.pid));
-    EXPECT_TRUE(child.opened);
-    EXPECT_EQ(child.file.rfind(child.directory + "/", 0), 0u) << child.file;
-    EXPECT_TRUE(isDirectory(child.directory));
-    EXPECT_EQ(mode(child.directory), 0700u);
-    EXPECT_TRUE(exists(child.file));
-    const std::string directory = child.directory;
-    const std::string file = child.file;
-    EXPECT_EQ(child.finish(), 0);
-    EXPECT_FALSE(exists(file));
-    EXPECT_FALSE(exists(directory));
-}
-
-TEST_F(ScratchTest, DirectoryOfAnAbnormalEndGoesAtTheNextStart) {
+TEST_F(ScratchTest, DirectoryGoesAtANormalExitAndAfterAnAbnormalEndAtTheNextStart) {
     Child first;
     ASSERT_TRUE(first.start());
     const std::string left = first.directory;
@@ -137,8 +121,15 @@ TEST_F(ScratchTest, DirectoryOfAnAbnormalEndGoesAtTheNextStart) {
     Child second;
     ASSERT_TRUE(second.start());
     EXPECT_FALSE(exists(left));
+    // Its own private directory, holding its temporary file, goes with the file at the exit.
+    EXPECT_EQ(second.directory, canonical(second.pid));
     EXPECT_TRUE(isDirectory(second.directory));
+    EXPECT_EQ(mode(second.directory), 0700u);
+    EXPECT_TRUE(second.opened);
+    EXPECT_EQ(second.file.rfind(second.directory + "/", 0), 0u) << second.file;
+    EXPECT_TRUE(exists(second.file));
     EXPECT_EQ(second.finish(), 0);
+    EXPECT_FALSE(exists(second.file));
     EXPECT_FALSE(exists(second.directory));
 }
 
