@@ -203,9 +203,6 @@ TEST_F(SystemTest, TempNamesLieInThePerProcessDirectory) {
     EXPECT_FALSE(fs::exists(name));
     const std::string other = uniqueTempName(dir.c_str(), "dat").text();
     EXPECT_EQ(other, dir + "/" + other.substr(dir.size() + 1, 16) + ".dat");
-
-    setenv("TMPDIR", (dir + "/none").c_str(), 1);
-    EXPECT_STREQ(tempDirectory().text(), "/tmp/");
     const std::string cwd = fs::current_path().string();
     EXPECT_EQ(std::string(workingDirectory().text()), cwd == "/" ? "/" : cwd + "/");
 }
@@ -313,9 +310,6 @@ TEST_F(SystemTest, ResourcesVersionsIdsAndTicks) {
     EXPECT_EQ(readAll(out), std::string(static_cast<const char*>(data.data), data.size));
     EXPECT_FALSE(resourceToFile(9999, "TEXT", (dir + "/none").c_str()));
     EXPECT_FALSE(fs::exists(dir + "/none"));
-    resetAssertionReports();
-    EXPECT_FALSE(resourceToFile(1, nullptr, out.c_str()));
-    expectReportAt("(resGroup!=NULL) && (filename!=NULL)", "rLib/rsystem", "rLib/rsystem.cpp");
 
     rString version("x"), special("y");
     int32_t build = 7;
