@@ -42,7 +42,6 @@ protected:
         threadStartHook = nullptr;
         threadEndHook = nullptr;
     }
-    static bool alive(uint32_t id) { return threadAlive(id); }
 };
 
 std::atomic<uint32_t> ranOn{0};
@@ -76,7 +75,7 @@ TEST_F(ThreadTest, FunctionThatReturnsEndsTheThreadWithTheHooksCalledOnIt) {
     for (int i = 0; i < 2000 && t.isRunning(); ++i)
         sleepMs(5);
     EXPECT_FALSE(t.isRunning());
-    EXPECT_FALSE(alive(id)); // joined, not merely forgotten
+    EXPECT_FALSE(threadAlive(id)); // joined, not merely forgotten
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(ranOn.load(), id);
     EXPECT_EQ(startCalls.load(), 1);
@@ -125,14 +124,13 @@ TEST_F(ThreadTest, ThreadThatKeepsRunningIsKilledAfterTheGrantedTime) {
     EXPECT_TRUE(t.stop(false));
     EXPECT_GE(ticks() - before, threadStopWait);
     EXPECT_FALSE(t.isRunning());
-    EXPECT_EQ(t.exitCode(), threadKilledExitCode);
-    EXPECT_EQ(threadKilledExitCode, 0x89ABCDEFu);
+    EXPECT_EQ(t.exitCode(), 0x89ABCDEFu); // threadKilledExitCode
     // The hook ran once, on the stopping thread, with the killed thread's id; the killed thread
     // ran none of its own end.
     EXPECT_EQ(endCalls.load(), 1);
     EXPECT_EQ(endArgument.load(), id);
     EXPECT_EQ(endThread.load(), currentThreadId());
-    EXPECT_FALSE(alive(id));
+    EXPECT_FALSE(threadAlive(id));
     EXPECT_FALSE(t.stop(false));
 }
 
@@ -143,11 +141,11 @@ TEST_F(ThreadTest, ThreadThatCannotBeCancelledIsLeftRunningAndReportedKilled) {
     EXPECT_TRUE(t.stop(false));
     EXPECT_FALSE(t.isRunning());
     EXPECT_EQ(endArgument.load(), id);
-    EXPECT_EQ(alive(id), !rStopEndsAnyThread); // detached and left where it cannot be ended
+    EXPECT_EQ(threadAlive(id), !rStopEndsAnyThread); // detached and left where it cannot be ended
     release = true;
-    for (int i = 0; i < 2000 && alive(id); ++i)
+    for (int i = 0; i < 2000 && threadAlive(id); ++i)
         sleepMs(5);
-    EXPECT_FALSE(alive(id));
+    EXPECT_FALSE(threadAlive(id));
 }
 
 TEST_F(ThreadTest, DestroyingARunningThreadKillsItAfterTheGrantedTime) {
@@ -159,5 +157,5 @@ TEST_F(ThreadTest, DestroyingARunningThreadKillsItAfterTheGrantedTime) {
     }
     EXPECT_GE(ticks() - before, threadStopWait);
     EXPECT_EQ(endArgument.load(), id);
-    EXPECT_FALSE(alive(id));
+    EXPECT_FALSE(threadAlive(id));
 }
