@@ -87,23 +87,21 @@ void printBase() {
         print("base", info.dli_fbase);
 }
 
-void faultRead(void*) {
-    print("insn", probeReadInsn);
-    print("return", probeReadReturn);
-    probeReadChain(nullptr);
+// Reads address 0, or with a divisor (a pointer to 0) divides by it.
+void fault(void* divisor) {
+    print("insn", divisor != nullptr ? probeDivideInsn : probeReadInsn);
+    print("return", divisor != nullptr ? probeDivideReturn : probeReadReturn);
+    if (divisor != nullptr)
+        probeDivideChain(*static_cast<int*>(divisor));
+    else
+        probeReadChain(nullptr);
     asm volatile("" ::: "memory"); // no tail call: this function keeps its frame
 }
-
-void faultDivide(void*) {
-    print("insn", probeDivideInsn);
-    print("return", probeDivideReturn);
-    probeDivideChain(0);
-    asm volatile("" ::: "memory");
-}
+int zero = 0;
 
 void faultWithContext(void* context) {
     installCrashHandler(static_cast<const char*>(context));
-    faultRead(nullptr);
+    fault(nullptr);
 }
 
 __attribute__((noinline)) void recurse(int depth) {
@@ -175,9 +173,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     printBase();
     if (mode == "read")
-        return runThread(faultRead, nullptr);
+        return runThread(fault, nullptr);
     if (mode == "divide")
-        return runThread(faultDivide, nullptr);
+        return runThread(fault, &zero);
     if (mode == "context")
         return runThread(faultWithContext, const_cast<char*>("Reading the save list"));
     if (mode == "deep") {
@@ -186,7 +184,7 @@ int main(int argc, char** argv) {
     }
     if (mode == "main") { // the handler without a catch-all: the fault takes its default action
         installCrashHandler(nullptr);
-        faultRead(nullptr);
+        fault(nullptr);
         return 0;
     }
     if (mode == "sent") { // a fault signal sent, not caused: reported, then its default action
@@ -199,10 +197,10 @@ int main(int argc, char** argv) {
         crashQuiet = true;
         threadEndHook = recordEnd;
         rThread first, second;
-        std::printf("first %x\n", first.start(faultRead, nullptr));
+        std::printf("first %x\n", first.start(fault, nullptr));
         std::fflush(stdout);
         const bool killed = first.stop(true);
-        std::printf("second %x\n", second.start(faultDivide, nullptr));
+        std::printf("second %x\n", second.start(fault, &zero));
         std::fflush(stdout);
         const bool killed2 = second.stop(true);
         std::printf("alive %d %d hooks %d %x %x\n", killed, killed2, endHookCalls.load(),
