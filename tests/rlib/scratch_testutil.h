@@ -55,24 +55,20 @@ protected:
         waitpid(pid, &status, 0);
         return pid;
     }
-    static bool isDirectory(const std::string& path) {
+    // The type and mode bits of what is at path, never following a link; 0 if nothing is.
+    static unsigned status(const std::string& path) {
         struct stat st;
-        return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        return lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode) : 0;
     }
-    static bool exists(const std::string& path) {
-        struct stat st;
-        return lstat(path.c_str(), &st) == 0;
-    }
+    static bool exists(const std::string& path) { return status(path) != 0; }
+    static bool isDirectory(const std::string& path) { return S_ISDIR(status(path)); }
+    static unsigned mode(const std::string& path) { return status(path) & 07777; }
     static void touch(const std::string& path, const char* text = "data") {
         std::ofstream(path) << text;
     }
     static std::string readAll(const std::string& path) {
         std::ifstream in(path);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    static unsigned mode(const std::string& path) {
-        struct stat st;
-        return lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0xFFFFu;
     }
 
     std::string tmp;
