@@ -103,14 +103,10 @@ TEST_F(DirScanTest, NamesEndingInDotsOrBlanksAreScannedAndWalkedAsTheyStand) {
 TEST_F(DirScanTest, DirectoriesCarryATrailingSeparatorAndDotEntriesFollowTheRules) {
     fs::create_directories(dir + "/top/sub");
     file("top/f.txt");
-    using V = std::vector<std::string>;
-    // The plain scanner never reports "." but does report "..".
+    // The plain scanner never reports "." but does report ".."; the walker reports neither
+    // (checked with the large tree).
     EXPECT_EQ(sorted(scan(dir + "/top/*", rDirScan::modeDirectories)),
-              (V{dir + "/top/../", dir + "/top/sub/"}));
-    // The walker reports neither and enters neither.
-    EXPECT_EQ(
-        sorted(scan<rFileWalker>(dir + "/top/*", rDirScan::modeDirectories | rDirScan::modeFiles)),
-        (V{dir + "/top/f.txt", dir + "/top/sub/"}));
+              (std::vector<std::string>{dir + "/top/../", dir + "/top/sub/"}));
 }
 
 TEST_F(DirScanTest, NameMasksFollowTheExtensionAlternativeAndInversionRules) {
@@ -154,26 +150,29 @@ TEST_F(DirScanTest, EntryDetailsComeFromTheFileItselfAndOnlyFilesAndDirectoriesH
     fs::resize_file(file("d/big.db"), (uintmax_t(1) << 32) + 7);
 
     using Details = std::map<std::string, std::pair<uint32_t, uint32_t>>; // name: access, size
-    Details got;
-    rDirScan s((dir + "/d/*.*").c_str(), rDirScan::modeFiles);
-    while (s.next()) {
-        const rFileInfo& e = s.entry();
-        got[e.name.text()] = {e.access, e.size};
-        EXPECT_EQ(e.kind, rFileInfo::kindFile) << e.name.text();
-        if (e.name == "Game.DB" || e.name == "link.db") {
-            EXPECT_STREQ(e.time.dateText().text(), "09.11.2003");
-            EXPECT_STREQ(e.time.timeText().text(), "17:16:05");
+    auto details = [&](uint32_t mode) {
+        Details got;
+        rDirScan s((dir + "/d/*.*").c_str(), rDirScan::modeFiles | mode);
+        while (s.next()) {
+            const rFileInfo& e = s.entry();
+            got[e.name.text()] = {e.access, e.size};
+            EXPECT_EQ(e.kind, rFileInfo::kindFile) << e.name.text();
+            if (mode == 0 && (e.name == "Game.DB" || e.name == "link.db")) {
+                EXPECT_STREQ(e.time.dateText().text(), "09.11.2003");
+                EXPECT_STREQ(e.time.timeText().text(), "17:16:05");
+            }
         }
-    }
+        return got;
+    };
     // Read-only and hidden entries are not writable, the extension alone makes an entry
     // executable, sizes are the low 32 bits; links are followed, FIFOs and dangling links left out.
     const uint32_t r = rFileInfo::accessRead, rw = r | rFileInfo::accessWrite;
-    EXPECT_EQ(got, (Details{{"Game.DB", {rw, 5}},
-                            {"link.db", {rw, 5}},
-                            {"locked.dat", {r, 2}},
-                            {".hidden.db", {r, 1}},
-                            {"run.Exe", {rw | rFileInfo::accessExecute, 1}},
-                            {"big.db", {rw, 7}}}));
+    EXPECT_EQ(details(0), (Details{{"Game.DB", {rw, 5}},
+                                   {"link.db", {rw, 5}},
+                                   {"locked.dat", {r, 2}},
+                                   {".hidden.db", {r, 1}},
+                                   {"run.Exe", {rw | rFileInfo::accessExecute, 1}},
+                                   {"big.db", {rw, 7}}}));
     // The pattern matches without regard to case; the FIFO never counts as a file.
     EXPECT_EQ(scan(dir + "/d/game.db", rDirScan::modeFiles), std::vector<std::string>{plain});
     EXPECT_TRUE(scan(dir + "/d/pipe.db", rDirScan::modeFiles | rDirScan::modeDirectories).empty());
@@ -181,18 +180,12 @@ TEST_F(DirScanTest, EntryDetailsComeFromTheFileItselfAndOnlyFilesAndDirectoriesH
 
     // Names only: the same entries; details only where the kind needed a status call anyway
     // (the link), never a FIFO or a dangling link.
-    Details named;
-    rDirScan n((dir + "/d/*.*").c_str(), rDirScan::modeFiles | rDirScan::modeNamesOnly);
-    while (n.next()) {
-        EXPECT_EQ(n.entry().kind, rFileInfo::kindFile) << n.entry().name.text();
-        named[n.entry().name.text()] = {n.entry().access, n.entry().size};
-    }
-    EXPECT_EQ(named, (Details{{"Game.DB", {0, 0}},
-                              {"link.db", {rw, 5}},
-                              {"locked.dat", {0, 0}},
-                              {".hidden.db", {0, 0}},
-                              {"run.Exe", {0, 0}},
-                              {"big.db", {0, 0}}}));
+    EXPECT_EQ(details(rDirScan::modeNamesOnly), (Details{{"Game.DB", {0, 0}},
+                                                         {"link.db", {rw, 5}},
+                                                         {"locked.dat", {0, 0}},
+                                                         {".hidden.db", {0, 0}},
+                                                         {"run.Exe", {0, 0}},
+                                                         {"big.db", {0, 0}}}));
 }
 
 // A file time that a date value cannot hold gives an invalid date, never 01.01.1901.
