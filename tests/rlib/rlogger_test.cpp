@@ -48,6 +48,8 @@ protected:
         }
         return result;
     }
+    // The messages of the log in the test's directory.
+    std::vector<std::string> logged() const { return messages(in(dir, logName())); }
     static std::string startLine() {
         return "Program started with PID " + std::to_string(processId());
     }
@@ -98,7 +100,6 @@ TEST_F(LoggerTest, GivenDirectoryIsCreatedAndTheLogIsAppendedTo) {
 }
 
 TEST_F(LoggerTest, LevelsDecideWhichLinesAreWritten) {
-    const std::string file = in(dir, logName());
     {
         rLogger logger(5, dir.c_str());
         EXPECT_EQ(logger.getLevel(), 5);
@@ -121,15 +122,13 @@ TEST_F(LoggerTest, LevelsDecideWhichLinesAreWritten) {
     after.setError(erFileOpen, "x", 0); // no logger: nothing happens
     rObject memory(erInsufMemory, nullptr, 64);
     rString memoryText;
-    EXPECT_EQ(messages(file),
-              (std::vector<std::string>{
-                  startLine(), "Log level changed to 5.", "level five",
-                  "through the process-wide logger", memory.errorText(memoryText), "1111",
-                  "Log level changed to 0.", "level zero", "Log level changed to -1."}));
+    EXPECT_EQ(logged(), (std::vector<std::string>{
+                            startLine(), "Log level changed to 5.", "level five",
+                            "through the process-wide logger", memory.errorText(memoryText), "1111",
+                            "Log level changed to 0.", "level zero", "Log level changed to -1."}));
 }
 
 TEST_F(LoggerTest, IgnoredCodesStaySortedAndAreNeverLogged) {
-    const std::string file = in(dir, logName());
     {
         rLogger logger(9, dir.c_str());
         EXPECT_TRUE(logger.isIgnored(erFileEof));
@@ -155,7 +154,7 @@ TEST_F(LoggerTest, IgnoredCodesStaySortedAndAreNeverLogged) {
         logger.logError(&o, 10); // above the level
         logger.logError(nullptr, 0);
     }
-    const std::vector<std::string> lines = messages(file);
+    const std::vector<std::string> lines = logged();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[2], lines[3]); // the write error, recorded and then logged again
     EXPECT_EQ(lines[4], "Program finished.");
@@ -189,7 +188,6 @@ TEST_F(LoggerTest, SecondLoggerTakesOverAndTheFirstEndsWithoutAFinishLine) {
 }
 
 TEST_F(LoggerTest, FailingLogFileCausesNoStormOfErrorLines) {
-    const std::string file = in(dir, logName());
     rLogger logger(5, dir.c_str());
     Faults::arm(FaultOp::write);
     for (int i = 0; i < 20; ++i)
@@ -201,7 +199,7 @@ TEST_F(LoggerTest, FailingLogFileCausesNoStormOfErrorLines) {
     EXPECT_EQ(Faults::count(FaultOp::write), 1);
     EXPECT_EQ(logger.errorCode(), erFileWrite);
     setFaultDecider(nullptr);
-    EXPECT_EQ(messages(file), (std::vector<std::string>{startLine(), "Log level changed to 5."}));
+    EXPECT_EQ(logged(), (std::vector<std::string>{startLine(), "Log level changed to 5."}));
 
     // A log that could not be opened holds the open error and writes nothing.
     const std::string blocked = in(dir, "blocked");
@@ -224,7 +222,6 @@ bool throwOnce(FaultOp op) {
 } // namespace
 
 TEST_F(LoggerTest, FaultInsideWriteLosesOnlyThatLine) {
-    const std::string file = in(dir, logName());
     {
         rLogger logger(5, dir.c_str());
         setFaultDecider(throwOnce);
@@ -236,13 +233,12 @@ TEST_F(LoggerTest, FaultInsideWriteLosesOnlyThatLine) {
         other.start([](void*) { logText("from another thread", 0); }, nullptr);
         other.stop(true);
     }
-    EXPECT_EQ(messages(file),
+    EXPECT_EQ(logged(),
               (std::vector<std::string>{startLine(), "Log level changed to 5.", "later line",
                                         "from another thread", "Program finished."}));
 }
 
 TEST_F(LoggerTest, LinesFromSeveralThreadsStayWhole) {
-    const std::string file = in(dir, logName());
     {
         rLogger logger(0, dir.c_str());
         rThread threads[4];
@@ -256,7 +252,7 @@ TEST_F(LoggerTest, LinesFromSeveralThreadsStayWhole) {
         for (rThread& t : threads)
             t.stop(true);
     }
-    const std::vector<std::string> lines = messages(file);
+    const std::vector<std::string> lines = logged();
     ASSERT_EQ(lines.size(), 202u);
     for (size_t i = 1; i < 201; ++i)
         EXPECT_EQ(lines[i], "a line from a worker thread");
