@@ -256,12 +256,11 @@ TEST_F(WindowsSystemTest, ShellIconsComeInBothSizesForPresentAndMissingFiles) {
     const int large = GetSystemMetrics(SM_CXICON);
     ASSERT_LT(small, large);
     for (const std::string& name : {path("note.txt"), path("\xCC\xEE\xE4 missing.txt")}) {
-        void* icon = shellIcon(name.c_str(), true);
-        EXPECT_EQ(iconWidth(icon), small) << name;
-        DestroyIcon(static_cast<HICON>(icon));
-        icon = shellIcon(name.c_str(), false);
-        EXPECT_EQ(iconWidth(icon), large) << name;
-        DestroyIcon(static_cast<HICON>(icon));
+        for (bool smallIcon : {true, false}) {
+            void* icon = shellIcon(name.c_str(), smallIcon);
+            EXPECT_EQ(iconWidth(icon), smallIcon ? small : large) << name;
+            DestroyIcon(static_cast<HICON>(icon));
+        }
     }
     // Asking for a missing file's icon leaves no file behind.
     EXPECT_FALSE(exists(path("\xCC\xEE\xE4 missing.txt")));
@@ -299,11 +298,9 @@ TEST_F(WindowsSystemTest, ModuleFileNameIsUsableWhereTheLongNameHasNo1251Form) {
     std::vector<wchar_t> self(32768);
     ASSERT_GT(GetModuleFileNameW(nullptr, self.data(), DWORD(self.size())), 0u);
     const std::wstring wideDir = std::wstring(rWide::Text(dir.c_str()).get());
-    EXPECT_TRUE(sameNameNoCase(moduleFileName().text(), [&] {
-        rString s;
-        rWide::toCp1251(self.data(), s);
-        return std::string(s.text());
-    }()));
+    rString selfName;
+    rWide::toCp1251(self.data(), selfName);
+    EXPECT_TRUE(sameNameNoCase(moduleFileName().text(), selfName.text()));
     const std::wstring foreign = wideDir + L"\\\x03A9\x4E2D dir";
     ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
     const std::wstring copy = foreign + L"\\copy.exe";
