@@ -92,10 +92,10 @@ TEST_F(SnapshotTest, SnapshotListsEveryThreadWithTimesAndStacks) {
             ASSERT_GE(b.frames.size(), 2u);
             const std::string& first = b.frames[0];
             const uint64_t pc = std::strtoull(first.substr(first.rfind("0x")).c_str(), nullptr, 16);
-            EXPECT_GT(pc, r.value("function"));
-            EXPECT_LT(pc, r.value("function") + 0x4000);
-            EXPECT_EQ(b.frames[1],
-                      "crashprobe\t" + hex(r.value("base")) + "\t" + hex(r.value("return")) + "\r");
+            EXPECT_GT(pc, r.value("snapshot"));
+            EXPECT_LT(pc, r.value("snapshot") + 0x4000);
+            EXPECT_EQ(b.frames[1], "crashprobe\t" + hex(r.value("base")) + "\t" +
+                                       hex(r.value("snapshotReturn")) + "\r");
         }
         EXPECT_EQ(ids, expectedIds);
     }
