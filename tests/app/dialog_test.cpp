@@ -148,6 +148,24 @@ TEST_F(DialogTest, ASaveTheGameRewroteIsReadAgainAndNoLongerBlocksTheOthers) {
     EXPECT_EQ(*gamegen::readFile(secondPath), rewritten(secondBefore, secondNames, secondTail));
 }
 
+// The save first in the save box, rewritten by the game, is listed once, in its place, when read
+// again.
+TEST_F(DialogTest, ASaveFirstInTheSaveBoxIsListedOnceWhenReadAgain) {
+    ASSERT_TRUE(start());
+    SaveGame* oldest = view.choiceRecord(0);
+    editSave(oldest);
+    ASSERT_TRUE(gamegen::writeSave(dir, relativeDirectory(oldest),
+                                   gamegen::Save::withNames({"Mods\\Gamma"}, "", 1), 1000000001,
+                                   0));
+    dialog.OnOK();
+    EXPECT_EQ(view.ended, -1);
+    ASSERT_EQ(view.choiceCount(), 3);
+    EXPECT_EQ(view.choiceRecord(0), oldest);
+    EXPECT_EQ(view.choices[0].text, oldest->label().text());
+    EXPECT_EQ(view.chosen, 0);
+    EXPECT_EQ(view.texts(ModRows::installed), (Texts{"Gamma"}));
+}
+
 TEST_F(DialogTest, ASaveTheGameDeletedLeavesTheSaveBox) {
     ASSERT_TRUE(start());
     SaveGame* newest = view.choiceRecord(2);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +21,22 @@ TEST_F(SaveWriteTest, WriteKeepsThePermissions) {
     struct stat st;
     ASSERT_EQ(::stat(at("save/P/S/game.sav").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// The game put a directory where the save was read: the write is refused as a change on disk and
+// the directory is left alone.
+TEST_F(SaveWriteTest, ASaveReplacedByADirectoryIsRefusedAsChangedOnDisk) {
+    makeSave(gamegen::Save::withNames({"Extra"}, "tail", 1));
+    SaveGame* save = scanOne();
+    ASSERT_NE(save, nullptr);
+    ASSERT_TRUE(save->addMod(mod("Mods\\Beta")));
+    ASSERT_EQ(::unlink(at("save/P/S/game.sav").c_str()), 0);
+    ASSERT_EQ(::mkdir(at("save/P/S/game.sav").c_str(), 0755), 0);
+    EXPECT_FALSE(save->writeFile());
+    EXPECT_EQ(save->writeFailure, SaveGame::WriteFailure::changedOnDisk);
+    EXPECT_TRUE(std::filesystem::is_empty(at("save/P/S/game.sav")));
+    EXPECT_EQ(filesInSaveDirectory(), std::set<std::string>{"game.sav"});
+    EXPECT_EQ(save->modified, 1u);
 }
 
 // game.bak and game.sav as two links to one file: the backup is already the former file, and

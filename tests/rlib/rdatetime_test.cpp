@@ -35,6 +35,35 @@ TEST_F(DateTimeTest, ComposeKeepsTheRangeAndTheLeapRule) {
         EXPECT_EQ(rDateTime::monthLength(l[0], l[1]), l[2]) << l[0] << "-" << l[1];
 }
 
+// A new value is the first second of 1901; copies and assignments carry the count and the
+// calendar fields, whether those were already worked out or not.
+TEST_F(DateTimeTest, ANewValueIsTheFirstSecondAndCopiesCarryCountAndFields) {
+    const rDateTime fresh;
+    EXPECT_EQ(fresh.getSeconds(), 0u);
+    EXPECT_EQ(fresh.number(), 19010101);
+    EXPECT_STREQ(fresh.timeText().text(), "00:00:00");
+    rDateTime pending;
+    pending.setSeconds(4291833599u); // fields not yet worked out
+    const rDateTime known(2004, 2, 29, 13, 14, 15);
+    EXPECT_EQ(known.getDay(), 29u); // fields worked out
+    const struct {
+        const rDateTime* source;
+        int32_t number;
+        const char* time;
+    } cases[] = {{&pending, 20361231, "23:59:59"}, {&known, 20040229, "13:14:15"}};
+    for (const auto& c : cases) {
+        const rDateTime copy(*c.source);
+        rDateTime assigned(1950, 6, 7, 8, 9, 10);
+        EXPECT_EQ(assigned.getYear(), 49u);
+        assigned = *c.source;
+        for (const rDateTime* d : std::initializer_list<const rDateTime*>{&copy, &assigned}) {
+            EXPECT_EQ(d->getSeconds(), c.source->getSeconds()) << c.time;
+            EXPECT_EQ(d->number(), c.number);
+            EXPECT_STREQ(d->timeText().text(), c.time);
+        }
+    }
+}
+
 TEST_F(DateTimeTest, RecomputeInvertsComposeAcrossTheWholeRange) {
     rDateTime t, u, first;
     const auto inverts = [&](uint32_t s) {

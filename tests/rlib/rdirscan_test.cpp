@@ -188,6 +188,30 @@ TEST_F(DirScanTest, EntryDetailsComeFromTheFileItselfAndOnlyFilesAndDirectoriesH
                                                          {"big.db", {0, 0}}}));
 }
 
+// Access follows the permission bits as this process sees them: the owner's bits for the files
+// it made, and for the superuser every entry readable and writable when any write bit is set.
+TEST_F(DirScanTest, AccessFollowsThePermissionBitsAsThisProcessSeesThem) {
+    const uint32_t r = rFileInfo::accessRead, w = rFileInfo::accessWrite;
+    const bool superuser = ::geteuid() == 0;
+    const struct {
+        const char* name;
+        mode_t mode;
+        uint32_t asOwner, asSuperuser;
+    } cases[] = {{"none", 0000, 0, r},
+                 {"ownerRead", 0400, r, r},
+                 {"ownerWrite", 0244, w, r | w},
+                 {"othersOnly", 0066, 0, r | w}};
+    for (const auto& c : cases)
+        ASSERT_EQ(::chmod(file(std::string("m/") + c.name).c_str(), c.mode), 0);
+    rDirScan s((dir + "/m/*").c_str(), rDirScan::modeFiles);
+    std::map<std::string, uint32_t> got;
+    while (s.next())
+        got[s.entry().name.text()] = s.entry().access;
+    ASSERT_EQ(got.size(), 4u);
+    for (const auto& c : cases)
+        EXPECT_EQ(got[c.name], superuser ? c.asSuperuser : c.asOwner) << c.name;
+}
+
 // A file time that a date value cannot hold gives an invalid date, never 01.01.1901.
 TEST_F(DirScanTest, EntryTimesOutsideTheDateRangeAreInvalid) {
     const std::map<std::string, std::pair<int64_t, std::string>> cases = {

@@ -274,6 +274,13 @@ TEST_F(StreamTest, CopiesEndCleanlyAtTheEndAndReportCopyingPastIt) {
     EXPECT_TRUE(dst.close());
     EXPECT_EQ(readAll(path("d1")), data);
 
+    // A count shorter than what is left copies that many bytes and no more.
+    src.seek(1000, 0);
+    ASSERT_TRUE(dst.open(path("d5").c_str(), rFile::modeRewrite));
+    EXPECT_TRUE(dst.copyFrom(src, 5000));
+    EXPECT_TRUE(dst.close());
+    EXPECT_EQ(readAll(path("d5")), data.substr(1000, 5000));
+
     src.seek(9000, 0);
     ASSERT_TRUE(dst.open(path("d2").c_str(), rFile::modeRewrite));
     EXPECT_FALSE(dst.copyFrom(src, 5000));
