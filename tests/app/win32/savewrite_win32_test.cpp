@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -182,14 +183,22 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
     const std::string written = saveBytes({"Mods\\Beta", "Extra"}, tailBytes(9000));
     int failures = 0;
     std::set<std::string> injectedKinds;
-    for (bool linkless : {false, true}) {
+    // A read-only save must stay read-only whatever step fails.
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY;
+    const std::pair<DWORD, bool> runs[] = {
+        {0, false}, {0, true}, {readOnly, false}, {readOnly, true}};
+    for (const auto& [kept, linkless] : runs) {
         for (int kind = 0; kind < int(rWin32::Op::count_); ++kind) {
             for (int n = 1;; ++n) {
                 SCOPED_TRACE(std::string(rWin32::opName(rWin32::Op(kind))) + " call " +
-                             std::to_string(n) + (linkless ? " without links" : ""));
+                             std::to_string(n) + (linkless ? " without links" : "") +
+                             (kept != 0 ? " read-only" : ""));
                 std::error_code ignored;
+                SetFileAttributesW((saveDir / L"game.sav").c_str(), FILE_ATTRIBUTE_NORMAL);
                 fs::remove_all(root / L"save", ignored);
                 makeSave(former);
+                if (kept != 0)
+                    SetFileAttributesW((saveDir / L"game.sav").c_str(), kept);
                 writeBytes(saveDir / L"game.bak", oldBackup);
                 ASSERT_TRUE(read());
                 ASSERT_TRUE(save.removeMod(mod("Mods\\Alpha")));
@@ -224,6 +233,11 @@ TEST_F(SaveWriteWin32Test, EveryFailingSystemCallLeavesACompleteSaveAndTellsTheT
                     EXPECT_EQ(now, written);
                 }
                 EXPECT_EQ(modTime(saveDir / L"game.sav"), saveTime);
+                // Putting the attribute back after a complete write is the one step allowed
+                // to fail quietly: the save itself is written by then.
+                if (!result || !injected) {
+                    EXPECT_EQ(GetFileAttributesW((saveDir / L"game.sav").c_str()) & readOnly, kept);
+                }
                 if (faultCall != rWin32::Op::remove) { // no scratch file left behind
                     for (const auto& name : files())
                         EXPECT_TRUE(both.count(name)) << fs::path(name).string();
